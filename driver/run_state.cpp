@@ -1,0 +1,3 @@
+#include "run_state.h"
+
+RunState Run = {};

@@ -1,0 +1,51 @@
+// The state of one setup run: the settings read from setup.ini and the values
+// the start-up, the pages and the installation share. There is one instance of
+// each for the whole process; the setup driver owns it, the pages read it and
+// write back only the destination and the user's name and company.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+constexpr int kPathSize = 260; // MAX_PATH, terminator included
+constexpr int kTextSize = 255;
+
+struct SetupSettings {
+    char ApplicationTitle[kTextSize];
+    char ApplicationVersion[kTextSize];
+    char PublisherName[kTextSize];
+    char PublisherUrl[kTextSize];
+    int ShowReadme;
+    int ShowLicense;
+    int ShowUserInfo;
+    int DoneShowReadme;
+    int DoneShowLaunch;
+    char DoneReadmePath[kPathSize];
+    char DoneLaunchPath[kPathSize];
+};
+
+struct RunState {
+    SetupSettings Settings;
+    char StagingDirectory[kPathSize];     // always ends in a backslash
+    char DestinationDirectory[kPathSize]; // ends in a backslash once installing
+    char ProgramFilesDirectory[kPathSize];
+    char RegisteredUserName[kTextSize];
+    char RegisteredCompanyName[kTextSize];
+    char UserName[kTextSize];
+    char CompanyName[kTextSize];
+    char LeftPicturePath[kPathSize];
+    char TopPicturePath[kPathSize];
+    HFONT TitleFont;
+    int32_t AppEntryCount;
+    int32_t AppBytesTotal;
+    int32_t BytesPerPercent;
+    int32_t BytesInstalled;
+    char* LicenceText; // whole licence file while its page is shown, else null
+    char* ReadmeText;  // whole readme file while its page is shown, else null
+    HWND ProgressPage;
+    HINSTANCE Instance; // module of the dialog templates, strings and icons
+};
+
+// The run's one instance, zero-initialised at start.
+extern RunState Run;

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds every configuration,
+# runs every test (natively, with sanitizers and fuzzers, and under Wine with
+# a private prefix and a private X server) and ends with one summary line.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+"$root/scripts/install-deps.sh" || { echo "0 passed, 1 failed"; exit 1; }
+"$root/scripts/build.sh" || { echo "build failed"; echo "0 passed, 1 failed"; exit 1; }
+
+export WINEPREFIX="$root/build/wineprefix-test"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+
+display=
+for n in $(seq 90 130); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+finish() {
+  WINEPREFIX="$WINEPREFIX" "$wineserver" -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" >/dev/null 2>&1 || true
+}
+trap finish EXIT
+
+rm -rf "$WINEPREFIX"
+"$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 || true
+# Keep one server alive for the whole run: every program start is faster.
+"$wineserver" -p >/dev/null 2>&1 || true
+
+passed=0
+failed=0
+for config in native sanitize win64; do
+  echo "=== tests: $config"
+  log="$root/build/$config/ctest.log"
+  (cd "$root/build/$config" && ctest -j "${JOBS:-2}" --output-on-failure --timeout 900) 2>&1 | tee "$log"
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    grep -q 'No tests were found' "$log" && continue
+    failed=$((failed + 1))
+    continue
+  fi
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
