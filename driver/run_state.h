@@ -8,22 +8,7 @@
 
 #include <cstdint>
 
-constexpr int kPathSize = 260; // MAX_PATH, terminator included
-constexpr int kTextSize = 255;
-
-struct SetupSettings {
-    char ApplicationTitle[kTextSize];
-    char ApplicationVersion[kTextSize];
-    char PublisherName[kTextSize];
-    char PublisherUrl[kTextSize];
-    int ShowReadme;
-    int ShowLicense;
-    int ShowUserInfo;
-    int DoneShowReadme;
-    int DoneShowLaunch;
-    char DoneReadmePath[kPathSize];
-    char DoneLaunchPath[kPathSize];
-};
+#include "script/setup_script.h"
 
 struct RunState {
     SetupSettings Settings;
