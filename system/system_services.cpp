@@ -1,0 +1,194 @@
+#include "system_services.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr char kDotNetPolicyKey[] = "SOFTWARE\\Microsoft\\.NETFramework\\policy\\v1.0";
+constexpr DWORD kWindowsDirectorySize = 512;
+
+HRESULT HResultFromError(LONG error) {
+    if (error > 0) {
+        return static_cast<HRESULT>((static_cast<DWORD>(error) & 0xFFFF) | 0x80070000);
+    }
+    return error < 0 ? error : E_FAIL;
+}
+
+void GetShellFolderPath(int folder, char* buffer) {
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &items))) {
+        return;
+    }
+    SHGetPathFromIDListA(items, buffer);
+    IMalloc* allocator = nullptr;
+    if (SUCCEEDED(SHGetMalloc(&allocator))) {
+        allocator->Free(items);
+        allocator->Release();
+    }
+}
+
+HRESULT SaveShellLink(IShellLinkA* link, const char* shortcutPath) {
+    IPersistFile* file = nullptr;
+    HRESULT result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (FAILED(result)) {
+        return result;
+    }
+    WCHAR widePath[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath, MAX_PATH) == 0) {
+        result = HResultFromLastError();
+    } else {
+        result = file->Save(widePath, TRUE);
+    }
+    file->Release();
+    return result;
+}
+
+HRESULT CopyFixedVersion(const char* path, DWORD handle, DWORD size, void* data,
+                         VS_FIXEDFILEINFO* info) {
+    if (!GetFileVersionInfoA(path, handle, size, data)) {
+        return HResultFromLastError();
+    }
+    void* root = nullptr;
+    UINT rootSize = 0;
+    if (!VerQueryValueA(data, "\\", &root, &rootSize)) {
+        return HResultFromLastError();
+    }
+    // A malformed resource may carry a shorter root block than the record.
+    if (rootSize < sizeof(VS_FIXEDFILEINFO)) {
+        return E_FAIL;
+    }
+    std::memcpy(info, root, sizeof(VS_FIXEDFILEINFO));
+    return S_OK;
+}
+
+// 0 when %WINDIR%\Microsoft.Net\Framework\v1.0.<build>\1033 is a directory,
+// 1 when it is not.
+HRESULT CheckFrameworkFolder(const char* build) {
+    char folder[kWindowsDirectorySize];
+    const UINT length = GetWindowsDirectoryA(folder, kWindowsDirectorySize);
+    if (length == 0 || length >= kWindowsDirectorySize) {
+        return HResultFromLastError();
+    }
+    StrCatBuffA(folder, "\\Microsoft.Net\\Framework\\v1.0.", kWindowsDirectorySize);
+    StrCatBuffA(folder, build, kWindowsDirectorySize);
+    StrCatBuffA(folder, "\\", kWindowsDirectorySize);
+    StrCatBuffA(folder, "1033", kWindowsDirectorySize);
+    const DWORD attributes = GetFileAttributesA(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return 0;
+    }
+    return 1;
+}
+
+HRESULT CheckPolicyValue(HKEY policy, const char* build) {
+    BYTE data[256];
+    DWORD dataSize = sizeof(data);
+    const LONG error = RegQueryValueExA(policy, build, nullptr, nullptr, data, &dataSize);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return 1;
+    }
+    // Only the value's presence counts; data longer than the buffer still
+    // means the value is there.
+    if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA) {
+        return HResultFromError(error);
+    }
+    return CheckFrameworkFolder(build);
+}
+
+} // namespace
+
+void GetDesktopPath(char* buffer) {
+    GetShellFolderPath(CSIDL_DESKTOP, buffer);
+}
+
+void GetProgramsMenuPath(char* buffer) {
+    GetShellFolderPath(CSIDL_PROGRAMS, buffer);
+}
+
+HRESULT CreateShortcut(const char* target, const char* shortcutPath, const char* description,
+                       const char* arguments, const char* workingDirectory) {
+    // A thread whose COM is already set up differently must not lose it.
+    const HRESULT initialised = CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, reinterpret_cast<void**>(&link));
+    if (SUCCEEDED(result)) {
+        link->SetPath(target);
+        link->SetDescription(description);
+        link->SetArguments(arguments);
+        link->SetWorkingDirectory(workingDirectory);
+        result = SaveShellLink(link, shortcutPath);
+        link->Release();
+    }
+    if (SUCCEEDED(initialised)) {
+        CoUninitialize();
+    }
+    return result;
+}
+
+HRESULT HResultFromLastError() {
+    return HResultFromError(static_cast<LONG>(GetLastError()));
+}
+
+HRESULT GetFileVersion(const char* path, VS_FIXEDFILEINFO* info) {
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    if (size == 0) {
+        return HResultFromLastError();
+    }
+    void* data = std::malloc(size);
+    if (data == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT result = CopyFixedVersion(path, handle, size, data, info);
+    std::free(data);
+    return result;
+}
+
+DWORD RunAndWait(char* commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    SECURITY_ATTRIBUTES processSecurity = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    SECURITY_ATTRIBUTES threadSecurity = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, commandLine, &processSecurity, &threadSecurity, FALSE,
+                        DETACHED_PROCESS, nullptr, nullptr, &startup, &process)) {
+        return static_cast<DWORD>(HResultFromLastError());
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) {
+        exitCode = static_cast<DWORD>(HResultFromLastError());
+    }
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+HRESULT IsDotNetInstallNeeded(const char* redistributablePath) {
+    VS_FIXEDFILEINFO version;
+    const HRESULT versionResult = GetFileVersion(redistributablePath, &version);
+    if (FAILED(versionResult)) {
+        return versionResult;
+    }
+    char build[16];
+    std::snprintf(build, sizeof(build), "%u",
+                  static_cast<unsigned>(HIWORD(version.dwFileVersionLS)));
+
+    HKEY policy = nullptr;
+    const LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDotNetPolicyKey, 0, KEY_READ, &policy);
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return 1;
+    }
+    if (error != ERROR_SUCCESS) {
+        return HResultFromError(error);
+    }
+    const HRESULT answer = CheckPolicyValue(policy, build);
+    RegCloseKey(policy);
+    return answer;
+}
