@@ -1,0 +1,455 @@
+#include "profile_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr size_t kNoLine = static_cast<size_t>(-1);
+
+// One section: its header line (kNoLine for the lines before the first
+// header, which form the section with the empty name) and its lines.
+struct SectionSpan {
+    std::string_view name;
+    size_t header;
+    size_t begin;
+    size_t end;
+};
+
+// One "key=value" line, or a line without "=" (no value).
+struct EntryLine {
+    std::string_view key;
+    std::string_view value;
+    bool hasValue;
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+std::string_view TrimLeft(std::string_view text) {
+    size_t start = 0;
+    while (start < text.size() && IsBlank(text[start])) {
+        ++start;
+    }
+    return text.substr(start);
+}
+
+std::string_view Trim(std::string_view text) {
+    text = TrimLeft(text);
+    size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ParseHeader(std::string_view line, std::string_view* name) {
+    line = TrimLeft(line);
+    if (line.empty() || line[0] != '[') {
+        return false;
+    }
+    size_t close = line.rfind(']');
+    if (close == std::string_view::npos) {
+        return false;
+    }
+    *name = Trim(line.substr(1, close - 1));
+    return true;
+}
+
+bool IsComment(std::string_view line) {
+    line = TrimLeft(line);
+    return line.empty() || line[0] == ';';
+}
+
+// Lines that are neither headers, blank nor comments.
+bool ParseEntry(std::string_view line, EntryLine* entry) {
+    if (IsComment(line)) {
+        return false;
+    }
+    size_t equals = line.find('=');
+    entry->hasValue = equals != std::string_view::npos;
+    entry->key = Trim(line.substr(0, equals));
+    entry->value = entry->hasValue ? Trim(line.substr(equals + 1)) : std::string_view();
+    return true;
+}
+
+std::vector<SectionSpan> FindSections(const Lines& lines) {
+    std::vector<SectionSpan> sections;
+    sections.push_back({std::string_view(), kNoLine, 0, lines.size()});
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view name;
+        if (ParseHeader(lines[i], &name)) {
+            sections.back().end = i;
+            sections.push_back({name, i, i + 1, lines.size()});
+        }
+    }
+    return sections;
+}
+
+const SectionSpan* FindSection(const std::vector<SectionSpan>& sections, std::string_view name) {
+    for (const SectionSpan& section : sections) {
+        if (EqualNoCase(section.name, name)) {
+            return &section;
+        }
+    }
+    return nullptr;
+}
+
+size_t FindKey(const Lines& lines, const SectionSpan& section, std::string_view key) {
+    for (size_t i = section.begin; i < section.end; ++i) {
+        EntryLine entry;
+        if (ParseEntry(lines[i], &entry) && EqualNoCase(entry.key, key)) {
+            return i;
+        }
+    }
+    return kNoLine;
+}
+
+enum class LoadResult { Loaded, Missing, Failed };
+
+LoadResult LoadLines(const char* path, Lines* lines) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
+    }
+    std::string content;
+    char chunk[4096];
+    size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        content.append(chunk, count);
+    }
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        return LoadResult::Failed;
+    }
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            end = content.size();
+        }
+        size_t length = end - start;
+        if (length > 0 && content[end - 1] == '\r') {
+            --length;
+        }
+        lines->emplace_back(content, start, length);
+        start = end + 1;
+    }
+    return LoadResult::Loaded;
+}
+
+bool SaveLines(const char* path, const Lines& lines) {
+    std::string content;
+    for (const std::string& line : lines) {
+        content += line;
+        content += "\r\n";
+    }
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// Loads the file for a change; a missing file is an empty one.
+bool LoadForChange(const char* path, Lines* lines) {
+    return path != nullptr && LoadLines(path, lines) != LoadResult::Failed;
+}
+
+// Loads the file for reading; a missing or unreadable file is an empty one.
+Lines LoadForRead(const char* path) {
+    Lines lines;
+    if (path != nullptr && LoadLines(path, &lines) != LoadResult::Loaded) {
+        lines.clear();
+    }
+    return lines;
+}
+
+std::string_view DropQuotes(std::string_view value) {
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+std::string_view DropTrailingBlanks(std::string_view text) {
+    size_t end = text.size();
+    while (end > 0 && text[end - 1] == ' ') {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+uint32_t CopyTerminated(std::string_view text, char* buffer, uint32_t size) {
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    size_t length = text.size() < size ? text.size() : size - 1;
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return static_cast<uint32_t>(length);
+}
+
+// Builds a double-NUL list in buffer of size bytes; a list that does not fit
+// is cut so that it still ends in two NULs, and counts as size - 2.
+class ListWriter {
+public:
+    ListWriter(char* buffer, uint32_t size) : buffer_(buffer), size_(size), used_(0), cut_(false) {}
+
+    void Add(std::string_view item) {
+        if (cut_) {
+            return;
+        }
+        if (used_ + item.size() + 2 <= size_) {
+            std::memcpy(buffer_ + used_, item.data(), item.size());
+            used_ += item.size();
+            buffer_[used_++] = '\0';
+            return;
+        }
+        cut_ = true;
+        size_t room = size_ >= used_ + 2 ? size_ - used_ - 2 : 0;
+        std::memcpy(buffer_ + used_, item.data(), room);
+    }
+
+    uint32_t Finish() {
+        if (buffer_ == nullptr || size_ == 0) {
+            return 0;
+        }
+        if (size_ == 1) {
+            buffer_[0] = '\0';
+            return 0;
+        }
+        if (cut_) {
+            buffer_[size_ - 2] = '\0';
+            buffer_[size_ - 1] = '\0';
+            return size_ - 2;
+        }
+        buffer_[used_] = '\0';
+        if (used_ == 0) {
+            buffer_[1] = '\0';
+        }
+        return static_cast<uint32_t>(used_);
+    }
+
+private:
+    char* buffer_;
+    uint32_t size_;
+    size_t used_;
+    bool cut_;
+};
+
+std::string EntryText(std::string_view key, std::string_view value) {
+    std::string text(key);
+    text += '=';
+    text += value;
+    return text;
+}
+
+void RemoveSection(Lines* lines, std::string_view name) {
+    std::vector<SectionSpan> sections = FindSections(*lines);
+    const SectionSpan* section = FindSection(sections, name);
+    if (section != nullptr && section->header != kNoLine) {
+        lines->erase(lines->begin() + static_cast<std::ptrdiff_t>(section->header),
+                     lines->begin() + static_cast<std::ptrdiff_t>(section->end));
+    }
+}
+
+void RemoveKey(Lines* lines, std::string_view sectionName, std::string_view key) {
+    std::vector<SectionSpan> sections = FindSections(*lines);
+    const SectionSpan* section = FindSection(sections, sectionName);
+    size_t line = section != nullptr ? FindKey(*lines, *section, key) : kNoLine;
+    if (line != kNoLine) {
+        lines->erase(lines->begin() + static_cast<std::ptrdiff_t>(line));
+    }
+}
+
+// The line behind the last entry of the section, where a new key goes.
+size_t EndOfEntries(const Lines& lines, const SectionSpan& section) {
+    size_t end = section.end;
+    while (end > section.begin && Trim(lines[end - 1]).empty()) {
+        --end;
+    }
+    return end;
+}
+
+// Adds key=value at the end of the section (created at the end of the file
+// when absent), or replaces the first line of the key unless replace is false.
+void SetKey(Lines* lines, std::string_view sectionName, std::string_view key,
+            std::string_view value, bool replace) {
+    std::vector<SectionSpan> sections = FindSections(*lines);
+    const SectionSpan* section = FindSection(sections, sectionName);
+    if (section == nullptr) {
+        lines->push_back("[" + std::string(sectionName) + "]");
+        lines->push_back(EntryText(key, value));
+        return;
+    }
+    size_t line = replace ? FindKey(*lines, *section, key) : kNoLine;
+    if (line != kNoLine) {
+        EntryLine entry;
+        ParseEntry((*lines)[line], &entry);
+        (*lines)[line] = EntryText(entry.key, value);
+        return;
+    }
+    size_t at = EndOfEntries(*lines, *section);
+    lines->insert(lines->begin() + static_cast<std::ptrdiff_t>(at), EntryText(key, value));
+}
+
+void AddSectionIfMissing(Lines* lines, std::string_view name) {
+    std::vector<SectionSpan> sections = FindSections(*lines);
+    if (FindSection(sections, name) == nullptr) {
+        lines->push_back("[" + std::string(name) + "]");
+    }
+}
+
+// Removes the section's entries, keeping its header and other lines.
+void ClearSection(Lines* lines, std::string_view name) {
+    std::vector<SectionSpan> sections = FindSections(*lines);
+    const SectionSpan* section = FindSection(sections, name);
+    if (section == nullptr) {
+        return;
+    }
+    Lines kept(lines->begin(), lines->begin() + static_cast<std::ptrdiff_t>(section->begin));
+    for (size_t i = section->begin; i < section->end; ++i) {
+        EntryLine entry;
+        if (!ParseEntry((*lines)[i], &entry)) {
+            kept.push_back((*lines)[i]);
+        }
+    }
+    kept.insert(kept.end(), lines->begin() + static_cast<std::ptrdiff_t>(section->end),
+                lines->end());
+    lines->swap(kept);
+}
+
+} // namespace
+
+uint32_t ProfileFileReadValue(const char* section, const char* key, const char* defaultValue,
+                              char* buffer, uint32_t size, const char* path) {
+    try {
+        std::string_view fallback = DropTrailingBlanks(defaultValue != nullptr ? defaultValue : "");
+        if (section == nullptr || key == nullptr) {
+            return CopyTerminated(fallback, buffer, size);
+        }
+        Lines lines = LoadForRead(path);
+        std::vector<SectionSpan> sections = FindSections(lines);
+        const SectionSpan* found = FindSection(sections, Trim(section));
+        size_t line = found != nullptr ? FindKey(lines, *found, Trim(key)) : kNoLine;
+        EntryLine entry;
+        if (line == kNoLine || !ParseEntry(lines[line], &entry) || !entry.hasValue) {
+            return CopyTerminated(fallback, buffer, size);
+        }
+        return CopyTerminated(DropQuotes(entry.value), buffer, size);
+    } catch (const std::bad_alloc&) {
+        return CopyTerminated(std::string_view(), buffer, size);
+    }
+}
+
+int ProfileFileWriteValue(const char* section, const char* key, const char* value,
+                          const char* path) {
+    try {
+        Lines lines;
+        if (section == nullptr || !LoadForChange(path, &lines)) {
+            return 0;
+        }
+        if (key == nullptr) {
+            RemoveSection(&lines, Trim(section));
+        } else if (value == nullptr) {
+            RemoveKey(&lines, Trim(section), Trim(key));
+        } else {
+            SetKey(&lines, Trim(section), Trim(key), TrimLeft(value), true);
+        }
+        return SaveLines(path, lines) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+uint32_t ProfileFileReadSection(const char* section, char* buffer, uint32_t size,
+                                const char* path) {
+    try {
+        ListWriter list(buffer, size);
+        if (section == nullptr || buffer == nullptr) {
+            return list.Finish();
+        }
+        Lines lines = LoadForRead(path);
+        std::vector<SectionSpan> sections = FindSections(lines);
+        const SectionSpan* found = FindSection(sections, Trim(section));
+        for (size_t i = found != nullptr ? found->begin : 0; found != nullptr && i < found->end;
+             ++i) {
+            EntryLine entry;
+            if (ParseEntry(lines[i], &entry)) {
+                list.Add(entry.hasValue ? EntryText(entry.key, entry.value)
+                                        : std::string(entry.key));
+            }
+        }
+        return list.Finish();
+    } catch (const std::bad_alloc&) {
+        return ListWriter(buffer, size).Finish();
+    }
+}
+
+uint32_t ProfileFileReadSectionNames(char* buffer, uint32_t size, const char* path) {
+    try {
+        ListWriter list(buffer, size);
+        if (buffer == nullptr) {
+            return 0;
+        }
+        Lines lines = LoadForRead(path);
+        for (const SectionSpan& section : FindSections(lines)) {
+            if (section.header != kNoLine) {
+                list.Add(section.name);
+            }
+        }
+        return list.Finish();
+    } catch (const std::bad_alloc&) {
+        return ListWriter(buffer, size).Finish();
+    }
+}
+
+int ProfileFileWriteSection(const char* section, const char* list, const char* path) {
+    try {
+        Lines lines;
+        if (section == nullptr || list == nullptr || !LoadForChange(path, &lines)) {
+            return 0;
+        }
+        std::string_view name = Trim(section);
+        ClearSection(&lines, name);
+        AddSectionIfMissing(&lines, name);
+        for (const char* item = list; *item != '\0'; item += std::strlen(item) + 1) {
+            std::string_view text(item);
+            size_t equals = text.find('=');
+            if (equals != std::string_view::npos) {
+                SetKey(&lines, name, Trim(text.substr(0, equals)),
+                       TrimLeft(text.substr(equals + 1)), false);
+            }
+        }
+        return SaveLines(path, lines) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
