@@ -1,0 +1,89 @@
+#include "uninstall_log.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kDecimal = 10;
+
+// Room for a decimal int and a "_suffix".
+using NumberKey = char[32];
+
+void FormatKey(NumberKey key, int number, const char* suffix) {
+    std::snprintf(key, sizeof(NumberKey), "%d%s", number, suffix);
+}
+
+void WriteNumbered(UninstallLogWriter& writer, const char* section, int number, const char* suffix,
+                   const char* value) {
+    NumberKey key;
+    FormatKey(key, number, suffix);
+    writer.log->WriteString(section, key, value);
+}
+
+} // namespace
+
+bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* path,
+                       const char* applicationTitle) {
+    writer = UninstallLogWriter{&log, 0, 0, 0};
+    std::FILE* file = std::fopen(path, "wb");
+    bool created = file != nullptr;
+    if (created) {
+        size_t length = sizeof(kUninstallLogHeader) - 1;
+        created = std::fwrite(kUninstallLogHeader, 1, length, file) == length;
+        created = std::fclose(file) == 0 && created;
+    }
+    log.SetFile(path);
+    log.WriteString("main", "appptitle", applicationTitle);
+    return created;
+}
+
+void LogFolderCount(UninstallLogWriter& writer, int count) {
+    writer.log->WriteInt("folders", "count", count, kDecimal);
+}
+
+void LogFolder(UninstallLogWriter& writer, int key, const char* path) {
+    WriteNumbered(writer, "folders", key, "", path);
+}
+
+void LogFile(UninstallLogWriter& writer, const char* targetPath) {
+    ++writer.fileCount;
+    WriteNumbered(writer, "files", writer.fileCount, "", targetPath);
+}
+
+void LogFileCount(UninstallLogWriter& writer) {
+    writer.log->WriteInt("files", "count", writer.fileCount, kDecimal);
+}
+
+void LogShellFolder(UninstallLogWriter& writer, int index, const char* path) {
+    WriteNumbered(writer, "shell_folders", index, "", path);
+}
+
+void LogShellFolderCount(UninstallLogWriter& writer, int count) {
+    writer.log->WriteInt("shell_folders", "count", count, kDecimal);
+}
+
+void LogShellItem(UninstallLogWriter& writer, int index, const char* shortcutPath) {
+    WriteNumbered(writer, "shell_items", index, "", shortcutPath);
+}
+
+void LogShellItemCount(UninstallLogWriter& writer, int count) {
+    writer.log->WriteInt("shell_items", "count", count, kDecimal);
+}
+
+void LogCreatedRegistryKey(UninstallLogWriter& writer, const char* rootName, const char* keyPath) {
+    int n = writer.createdKeyCount++;
+    WriteNumbered(writer, "reg_key", n, "_hkey", rootName);
+    WriteNumbered(writer, "reg_key", n, "_key", keyPath);
+}
+
+void LogWrittenRegistryValue(UninstallLogWriter& writer, const char* rootName, const char* keyPath,
+                             const char* valueName) {
+    int n = writer.writtenValueCount++;
+    WriteNumbered(writer, "reg_val", n, "_hkey", rootName);
+    WriteNumbered(writer, "reg_val", n, "_key", keyPath);
+    WriteNumbered(writer, "reg_val", n, "_value", valueName);
+}
+
+void LogService(UninstallLogWriter& writer, int index, const char* serviceName) {
+    WriteNumbered(writer, "svc", index, "", serviceName);
+}

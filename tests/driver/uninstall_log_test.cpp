@@ -1,0 +1,150 @@
+#include "driver/uninstall_log.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string TempPath(const char* name) {
+    std::string dir = testing::TempDir();
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') {
+        dir += '/';
+    }
+    return dir + name;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The log's text after its header, with the blank lines that the profile
+// writer may put between sections left out.
+std::string BodyWithoutBlankLines(const std::string& text) {
+    std::string body;
+    size_t start = sizeof(kUninstallLogHeader) - 1;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        if (end > start) {
+            body += text.substr(start, end - start) + "\n";
+        }
+        start = end + 2;
+    }
+    return body;
+}
+
+class UninstallLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        path = TempPath("uninstall_log_test.log");
+        std::remove(path.c_str());
+    }
+    void TearDown() override { std::remove(path.c_str()); }
+
+    std::string path;
+    IniFile log;
+    UninstallLogWriter writer{};
+};
+
+TEST_F(UninstallLogTest, WritesHeaderSectionsAndNumberingBasesInOrder) {
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "Demo App"));
+    LogFolderCount(writer, 2);
+    LogFolder(writer, 1, "C:\\App\\");
+    LogFolder(writer, 2, "C:\\App\\Data");
+    LogFile(writer, "C:\\App\\a.exe");
+    LogFile(writer, "");
+    LogFileCount(writer);
+    LogShellFolder(writer, 0, "C:\\Menu\\App");
+    LogShellFolderCount(writer, 1);
+    LogShellItem(writer, 0, "C:\\Menu\\App\\a.lnk");
+    LogShellItem(writer, 1, "C:\\Desk\\a.lnk");
+    LogShellItemCount(writer, 2);
+    LogWrittenRegistryValue(writer, "HKCU", "Software\\Old", "Path");
+    LogCreatedRegistryKey(writer, "HKEY_LOCAL_MACHINE", "SOFTWARE\\Demo");
+    LogCreatedRegistryKey(writer, "HKEY_CURRENT_USER", "Software\\Demo");
+    LogWrittenRegistryValue(writer, "HKEY_LOCAL_MACHINE", "SOFTWARE\\Demo", "Level");
+    LogService(writer, 0, "DemoSvc");
+    LogService(writer, 2, "DemoSvc3");
+
+    std::string text = ReadAll(path);
+    EXPECT_EQ(text.substr(0, 28), std::string("; Tolvanex uninstall log\r\n\r\n"));
+    EXPECT_EQ(BodyWithoutBlankLines(text), "[main]\n"
+                                           "appptitle=Demo App\n"
+                                           "[folders]\n"
+                                           "count=2\n"
+                                           "1=C:\\App\\\n"
+                                           "2=C:\\App\\Data\n"
+                                           "[files]\n"
+                                           "1=C:\\App\\a.exe\n"
+                                           "2=\n"
+                                           "count=2\n"
+                                           "[shell_folders]\n"
+                                           "0=C:\\Menu\\App\n"
+                                           "count=1\n"
+                                           "[shell_items]\n"
+                                           "0=C:\\Menu\\App\\a.lnk\n"
+                                           "1=C:\\Desk\\a.lnk\n"
+                                           "count=2\n"
+                                           "[reg_val]\n"
+                                           "0_hkey=HKCU\n"
+                                           "0_key=Software\\Old\n"
+                                           "0_value=Path\n"
+                                           "1_hkey=HKEY_LOCAL_MACHINE\n"
+                                           "1_key=SOFTWARE\\Demo\n"
+                                           "1_value=Level\n"
+                                           "[reg_key]\n"
+                                           "0_hkey=HKEY_LOCAL_MACHINE\n"
+                                           "0_key=SOFTWARE\\Demo\n"
+                                           "1_hkey=HKEY_CURRENT_USER\n"
+                                           "1_key=Software\\Demo\n"
+                                           "[svc]\n"
+                                           "0=DemoSvc\n"
+                                           "2=DemoSvc3\n");
+}
+
+TEST_F(UninstallLogTest, EmptyListsStillLogTheirCounts) {
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), ""));
+    LogFolderCount(writer, 0);
+    LogFileCount(writer);
+    LogShellFolderCount(writer, 0);
+    LogShellItemCount(writer, 0);
+    EXPECT_EQ(BodyWithoutBlankLines(ReadAll(path)), "[main]\n"
+                                                    "appptitle=\n"
+                                                    "[folders]\n"
+                                                    "count=0\n"
+                                                    "[files]\n"
+                                                    "count=0\n"
+                                                    "[shell_folders]\n"
+                                                    "count=0\n"
+                                                    "[shell_items]\n"
+                                                    "count=0\n");
+}
+
+TEST_F(UninstallLogTest, ASecondLogTruncatesTheFirst) {
+    {
+        std::ofstream old(path, std::ios::binary);
+        old << "[files]\r\n1=C:\\old\r\ncount=1\r\n[svc]\r\n0=Old\r\n";
+    }
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "Again"));
+    LogFile(writer, "C:\\new");
+    EXPECT_EQ(BodyWithoutBlankLines(ReadAll(path)), "[main]\n"
+                                                    "appptitle=Again\n"
+                                                    "[files]\n"
+                                                    "1=C:\\new\n");
+}
+
+TEST_F(UninstallLogTest, ReportsALogThatCannotBeCreated) {
+    std::string missing = TempPath("no_such_directory/uninstall.log");
+    EXPECT_FALSE(StartUninstallLog(writer, log, missing.c_str(), "Demo"));
+}
+
+} // namespace
