@@ -29,7 +29,8 @@ struct RunState {
     char* LicenceText; // whole licence file while its page is shown, else null
     char* ReadmeText;  // whole readme file while its page is shown, else null
     HWND ProgressPage;
-    HINSTANCE Instance; // module of the dialog templates, strings and icons
+    HWND PreparingDialog; // the window shown while the support files are staged
+    HINSTANCE Instance;   // module of the dialog templates, strings and icons
 };
 
 // The run's one instance, zero-initialised at start.

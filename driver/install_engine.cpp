@@ -1,0 +1,410 @@
+// The installation after the ready page: folders, application files, the
+// uninstaller, the .NET Framework, the Uninstall registration, shell folders,
+// shortcuts, registry entries and services, each recorded in uninstall.log
+// as it is done. No failure stops it; each is reported or passed over.
+#include "driver/setup_driver.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/dll_search.h"
+#include "driver/install_data.h"
+#include "driver/uninstall_log.h"
+#include "resources/resource_ids.h"
+#include "script/placeholders.h"
+#include "script/setup_script.h"
+#include "system/system_services.h"
+#include "ui/page_frame.h"
+
+namespace {
+
+constexpr int kDecimal = 10;
+
+void CopyText(char* target, size_t size, const char* text) {
+    size_t length = std::strlen(text);
+    if (length >= size) {
+        length = size - 1;
+    }
+    std::memmove(target, text, length);
+    target[length] = '\0';
+}
+
+// The key of list item `index` in one of the script's "%s..." key forms.
+struct ItemKey {
+    char text[kListKeySize];
+    ItemKey(int index, const char* keyFormat) { FormatListKey(keyFormat, index, text); }
+};
+
+void ReadText(const char* section, const char* key, char* buffer, uint32_t size) {
+    SetupScript.ReadString(section, key, buffer, size, "");
+}
+
+void ReadText(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
+    ReadText(section, key.text, buffer, size);
+}
+
+// Reads a script value and expands its placeholders in place.
+void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t size) {
+    ReadText(section, key, buffer, size);
+    char* expanded = ExpandPlaceholders(buffer);
+    if (expanded != nullptr) {
+        CopyText(buffer, size, expanded);
+        delete[] expanded;
+    }
+}
+
+void ReadExpanded(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
+    ReadExpanded(section, key.text, buffer, size);
+}
+
+void Repaint() {
+    UpdateWindow(Run.ProgressPage);
+}
+
+void SetProgress(int position) {
+    SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETPOS,
+                        static_cast<WPARAM>(position), 0);
+}
+
+// Creates every missing level of `path`, from the top down.
+void CreateDirectoryLevels(const char* path) {
+    char partial[MAX_PATH];
+    CopyText(partial, sizeof partial, path);
+    size_t start = (partial[0] == '\\' && partial[1] == '\\') ? 2 : 0; // \\server\share
+    for (char* p = partial + start; *p != '\0'; ++p) {
+        if (*p == '\\' && p > partial && p[-1] != ':') {
+            *p = '\0';
+            CreateDirectoryA(partial, nullptr);
+            *p = '\\';
+        }
+    }
+    CreateDirectoryA(partial, nullptr);
+}
+
+void ShowErrorWithName(UINT textId, const char* caption, const char* name) {
+    char* format = LoadResourceString(textId);
+    char* text = FormatWithString(format, name);
+    MessageBoxA(Run.ProgressPage, text, caption, MB_OK | MB_ICONERROR);
+    delete[] text;
+    delete[] format;
+}
+
+void StartLog(UninstallLogWriter& log) {
+    size_t length = std::strlen(Run.DestinationDirectory);
+    if (length == 0 || Run.DestinationDirectory[length - 1] != '\\') {
+        CopyText(Run.DestinationDirectory + length, kPathSize - length, "\\");
+    }
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%s%s", Run.DestinationDirectory, kUninstallLogName);
+    StartUninstallLog(log, UninstallLog, path, Run.Settings.ApplicationTitle);
+}
+
+void PlaceInstallDirectory(char* path) {
+    const char* replaced = ReplaceAll(path, "%%INSTALLDIR%%", Run.DestinationDirectory);
+    if (replaced != path) {
+        CopyText(path, kPathSize, replaced);
+    }
+}
+
+void CreateFolders(UninstallLogWriter& log) {
+    int count = SetupScript.ReadInt(kFoldersSection, kCountKey, 0, kDecimal);
+    CreateDirectoryA(Run.DestinationDirectory, nullptr);
+    LogFolderCount(log, count);
+    for (int j = 1; j <= count; ++j) {
+        char path[MAX_PATH];
+        ReadExpanded(kFoldersSection, ItemKey(j, "%s"), path, sizeof path);
+        CreateDirectoryA(path, nullptr);
+        LogFolder(log, j, path);
+    }
+}
+
+void ReportFileNotCopied(const char* target) {
+    char* caption = LoadResourceString(IDS_ERROR_CAPTION);
+    ShowErrorWithName(IDS_COPY_FAILED, caption, target);
+    delete[] caption;
+}
+
+// Moves an extracted application file to its target; an existing target is
+// replaced. The user is told when that fails too.
+void MoveToTarget(const char* source, const char* target) {
+    if (MoveFileA(source, target)) {
+        return;
+    }
+    DeleteFileA(target);
+    if (MoveFileA(source, target)) {
+        return;
+    }
+    ReportFileNotCopied(target);
+    DeleteFileA(source);
+}
+
+void InstallApplicationFile(int index, const ArchiveEntryInfo& info, UninstallLogWriter& log) {
+    Repaint();
+    PayloadArchive.ExtractEntry(index, nullptr, false, ReportInstallProgress);
+    char key[sizeof info.name];
+    CopyText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
+    char target[MAX_PATH];
+    ReadExpanded(kFilesSection, key, target, sizeof target);
+    char source[MAX_PATH * 2];
+    std::snprintf(source, sizeof source, "%s%s", Run.DestinationDirectory, info.name);
+    // A name that leads out of the destination was not extracted; moving
+    // whatever file that name reaches would be wrong.
+    if (IsSafeEntryName(info.name)) {
+        MoveToTarget(source, target);
+    } else {
+        ReportFileNotCopied(target);
+    }
+    LogFile(log, target);
+}
+
+void InstallFiles(UninstallLogWriter& log) {
+    PayloadArchive.SetExtractDirectory(Run.DestinationDirectory);
+    int count = PayloadArchive.GetEntryCount();
+    for (int k = 0; k < count; ++k) {
+        ArchiveEntryInfo info;
+        if (!PayloadArchive.GetEntryInfo(k, &info)) {
+            continue;
+        }
+        if (IsApplicationEntry(info.name)) {
+            InstallApplicationFile(k, info, log);
+        } else if (IsUninstallerEntry(info.name)) {
+            PayloadArchive.ExtractEntry(k, nullptr, false, nullptr);
+            Repaint();
+        }
+    }
+    LogFileCount(log);
+}
+
+// A failing decision skips the step, like a framework already present.
+void InstallDotNetFramework() {
+    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, 0)) {
+        return;
+    }
+    char installer[MAX_PATH];
+    std::snprintf(installer, sizeof installer, "%s%s", Run.StagingDirectory,
+                  kDotNetRedistributableFile);
+    if (IsDotNetInstallNeeded(installer) != 1) {
+        return;
+    }
+    char commandLine[MAX_PATH + 100];
+    if (FormatDotNetCommandLine(installer, commandLine, sizeof commandLine)) {
+        RunAndWait(commandLine);
+    }
+    SetProgress(100);
+}
+
+void SetStringValue(HKEY key, const char* name, const char* text) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+// Without a title the key would be the Uninstall key itself.
+void RegisterUninstaller() {
+    const SetupSettings& s = Run.Settings;
+    if (s.ApplicationTitle[0] == '\0') {
+        return;
+    }
+    char path[MAX_PATH + 64];
+    std::snprintf(path, sizeof path, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
+                  s.ApplicationTitle);
+    HKEY key = nullptr;
+    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    char uninstaller[MAX_PATH];
+    std::snprintf(uninstaller, sizeof uninstaller, "%s%s", Run.DestinationDirectory,
+                  kUninstallerFile);
+    SetStringValue(key, "UninstallString", uninstaller);
+    SetStringValue(key, "DisplayName", s.ApplicationTitle);
+    SetStringValue(key, "DisplayVersion", s.ApplicationVersion);
+    SetStringValue(key, "Publisher", s.PublisherName);
+    SetStringValue(key, "URLInfoAbout", s.PublisherUrl);
+    RegCloseKey(key);
+}
+
+void CreateShellFolders(UninstallLogWriter& log) {
+    int count = SetupScript.ReadInt(kShellFoldersSection, kCountKey, 0, kDecimal);
+    for (int i = 0; i < count; ++i) {
+        char path[MAX_PATH];
+        ReadExpanded(kShellFoldersSection, ItemKey(i, "%s"), path, sizeof path);
+        CreateDirectoryA(path, nullptr);
+        LogShellFolder(log, i, path);
+    }
+    LogShellFolderCount(log, count);
+}
+
+void CreateShellItems(UninstallLogWriter& log) {
+    int count = SetupScript.ReadInt(kShellItemsSection, kCountKey, 0, kDecimal);
+    for (int i = 0; i < count; ++i) {
+        char target[MAX_PATH], shortcut[MAX_PATH], description[kTextSize];
+        char workingDirectory[MAX_PATH], arguments[MAX_PATH];
+        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutTargetKey), target, sizeof target);
+        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutFileKey), shortcut, sizeof shortcut);
+        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutDescriptionKey), description,
+                     sizeof description);
+        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutWorkingDirectoryKey), workingDirectory,
+                     sizeof workingDirectory);
+        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutArgumentsKey), arguments,
+                     sizeof arguments);
+        CreateShortcut(target, shortcut, description, arguments, workingDirectory);
+        LogShellItem(log, i, shortcut);
+    }
+    LogShellItemCount(log, count);
+}
+
+HKEY RootKey(const char* name) {
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(RootKeyFromName(name))));
+}
+
+struct RegistryEntry {
+    char root[kRegistryNameSize];
+    char key[MAX_PATH];
+    char value[MAX_PATH];
+    char data[MAX_PATH];
+    char type[kRegistryNameSize];
+};
+
+void SetRegistryValue(HKEY key, const char* name, const RegistryEntry& entry) {
+    DWORD type = RegistryValueTypeFromName(entry.type);
+    unsigned char data[MAX_PATH];
+    int32_t size = EncodeRegistryData(type, entry.data, data, sizeof data);
+    if (size >= 0) {
+        RegSetValueExA(key, name, 0, type, data, static_cast<DWORD>(size));
+    }
+}
+
+// A key entry creates its key and, with data, sets its default value; only
+// a key that did not exist before is logged.
+void WriteRegistryKey(const RegistryEntry& entry, UninstallLogWriter& log) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(RootKey(entry.root), entry.key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS) {
+        return;
+    }
+    if (entry.data[0] != '\0') {
+        SetRegistryValue(key, nullptr, entry);
+    }
+    RegCloseKey(key);
+    if (disposition == REG_CREATED_NEW_KEY) {
+        LogCreatedRegistryKey(log, entry.root, entry.key);
+    }
+}
+
+// A value entry never creates its key.
+void WriteRegistryValue(const RegistryEntry& entry, UninstallLogWriter& log) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(RootKey(entry.root), entry.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    SetRegistryValue(key, entry.value, entry);
+    RegCloseKey(key);
+    LogWrittenRegistryValue(log, entry.root, entry.key, entry.value);
+}
+
+void WriteRegistry(UninstallLogWriter& log) {
+    int count = SetupScript.ReadInt(kRegistrySection, kCountKey, 0, kDecimal);
+    for (int i = 0; i < count; ++i) {
+        RegistryEntry entry;
+        ReadText(kRegistrySection, ItemKey(i, kRegistryRootKey), entry.root, sizeof entry.root);
+        ReadText(kRegistrySection, ItemKey(i, kRegistryKeyPathKey), entry.key, sizeof entry.key);
+        ReadText(kRegistrySection, ItemKey(i, kRegistryValueNameKey), entry.value,
+                 sizeof entry.value);
+        ReadExpanded(kRegistrySection, ItemKey(i, kRegistryDataKey), entry.data, sizeof entry.data);
+        ReadText(kRegistrySection, ItemKey(i, kRegistryTypeKey), entry.type, sizeof entry.type);
+        if (entry.value[0] == '\0') {
+            WriteRegistryKey(entry, log);
+        } else {
+            WriteRegistryValue(entry, log);
+        }
+    }
+}
+
+using OpenSCManagerFunction = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+using CreateServiceFunction = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD,
+                                                 DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR, LPCSTR,
+                                                 LPCSTR);
+using CloseServiceHandleFunction = BOOL(WINAPI*)(SC_HANDLE);
+
+struct ServiceFunctions {
+    OpenSCManagerFunction openManager;
+    CreateServiceFunction create;
+    CloseServiceHandleFunction close;
+};
+
+template <typename Function> Function Lookup(HMODULE library, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+void CreateOneService(const ServiceFunctions& f, SC_HANDLE manager, int i,
+                      UninstallLogWriter& log) {
+    char name[kServiceNameSize], displayName[kServiceNameSize], binaryPath[MAX_PATH];
+    char errorControl[kServiceSettingSize], startType[kServiceSettingSize],
+        type[kServiceSettingSize];
+    ReadText(kServiceSection, ItemKey(i, kServiceNameKey), name, sizeof name);
+    ReadText(kServiceSection, ItemKey(i, kServiceDisplayNameKey), displayName, sizeof displayName);
+    ReadExpanded(kServiceSection, ItemKey(i, kServiceBinaryPathKey), binaryPath, sizeof binaryPath);
+    ReadText(kServiceSection, ItemKey(i, kServiceErrorControlKey), errorControl,
+             sizeof errorControl);
+    ReadText(kServiceSection, ItemKey(i, kServiceStartTypeKey), startType, sizeof startType);
+    ReadText(kServiceSection, ItemKey(i, kServiceTypeKey), type, sizeof type);
+    SC_HANDLE service =
+        f.create(manager, name, displayName, SERVICE_ALL_ACCESS, ServiceTypeFromName(type),
+                 StartTypeFromName(startType), ErrorControlFromName(errorControl), binaryPath,
+                 nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (service == nullptr) {
+        ShowErrorWithName(IDS_SERVICE_FAILED, "Fehler", name);
+        return;
+    }
+    LogService(log, i, name);
+    f.close(service);
+}
+
+void CreateServices(UninstallLogWriter& log) {
+    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
+    ServiceFunctions f{Lookup<OpenSCManagerFunction>(advapi, "OpenSCManagerA"),
+                       Lookup<CreateServiceFunction>(advapi, "CreateServiceA"),
+                       Lookup<CloseServiceHandleFunction>(advapi, "CloseServiceHandle")};
+    SC_HANDLE manager = nullptr;
+    if (f.openManager != nullptr && f.create != nullptr && f.close != nullptr) {
+        manager = f.openManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    }
+    if (manager != nullptr) {
+        int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
+        for (int i = 0; i < count; ++i) {
+            CreateOneService(f, manager, i, log);
+        }
+        f.close(manager);
+    }
+    if (advapi != nullptr) {
+        FreeLibrary(advapi);
+    }
+}
+
+} // namespace
+
+void RunInstallation() {
+    CreateDirectoryLevels(Run.DestinationDirectory);
+    Run.ProgressPage = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE),
+                                          nullptr, ProgressPageProc, 0);
+    ShowWindow(Run.ProgressPage, SW_SHOW);
+    Repaint();
+    SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    UninstallLogWriter log{};
+    StartLog(log);
+    PlaceInstallDirectory(Run.Settings.DoneLaunchPath);
+    PlaceInstallDirectory(Run.Settings.DoneReadmePath);
+    CreateFolders(log);
+    InstallFiles(log);
+    InstallDotNetFramework();
+    RegisterUninstaller();
+    CreateShellFolders(log);
+    CreateShellItems(log);
+    WriteRegistry(log);
+    CreateServices(log);
+    DestroyWindow(Run.ProgressPage);
+    Run.ProgressPage = nullptr;
+    DialogBoxParamA(Run.Instance, MAKEINTRESOURCEA(IDD_FINISH_PAGE), nullptr, FinishPageProc, 0);
+}

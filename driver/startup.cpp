@@ -1,0 +1,315 @@
+// Start-up and clean-up of one run: administrator check, preparing window,
+// staging of the support files, settings and registry defaults, title font.
+#include "driver/setup_driver.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "driver/dll_search.h"
+#include "driver/install_data.h"
+#include "resources/resource_ids.h"
+#include "script/placeholders.h"
+#include "script/setup_script.h"
+#include "ui/page_frame.h"
+
+SetupArchive PayloadArchive;
+IniFile SetupScript;
+IniFile UninstallLog;
+
+namespace {
+
+void CopyText(char* target, size_t size, const char* text) {
+    size_t length = std::strlen(text);
+    if (length >= size) {
+        length = size - 1;
+    }
+    std::memmove(target, text, length);
+    target[length] = '\0';
+}
+
+void AppendBackslash(char* path, size_t size) {
+    size_t length = std::strlen(path);
+    if (length + 1 < size) {
+        path[length] = '\\';
+        path[length + 1] = '\0';
+    }
+}
+
+void ShowStartupError(UINT textId) {
+    char* text = LoadResourceString(textId);
+    char* caption = LoadResourceString(IDS_SETUP_CAPTION);
+    MessageBoxA(GetFocus(), text, caption, MB_OK | MB_ICONERROR);
+    delete[] caption;
+    delete[] text;
+}
+
+// The common controls register the progress bar's window class; loaded from
+// the system directory like every other library.
+void RegisterCommonControls() {
+    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    HMODULE library = LoadSystemLibrary("comctl32.dll");
+    auto init = reinterpret_cast<InitFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
+    if (init != nullptr) {
+        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+        init(&classes);
+    }
+}
+
+INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) {
+        return FALSE;
+    }
+    CentreOnDesktop(dialog);
+    HICON icon = LoadIconA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    return TRUE;
+}
+
+void ShowPreparingDialog() {
+    Run.PreparingDialog = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PREPARING_DIALOG),
+                                             nullptr, PreparingDialogProc, 0);
+    ShowWindow(Run.PreparingDialog, SW_SHOW);
+    UpdateWindow(Run.PreparingDialog);
+}
+
+void ClosePreparingDialog() {
+    if (Run.PreparingDialog != nullptr) {
+        DestroyWindow(Run.PreparingDialog);
+        Run.PreparingDialog = nullptr;
+    }
+}
+
+// A fresh directory named after a unique temporary file name.
+void CreateStagingDirectory() {
+    char tempDirectory[MAX_PATH] = "";
+    char name[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, tempDirectory);
+    GetTempFileNameA(tempDirectory, "~", 0, name);
+    DeleteFileA(name);
+    AppendBackslash(name, sizeof name);
+    CreateDirectoryA(name, nullptr);
+    CopyText(Run.StagingDirectory, sizeof Run.StagingDirectory, name);
+}
+
+// Extracts every support file into the staging directory and counts the
+// application files, which stay in the archive until the installation.
+void StageSupportFiles() {
+    int count = PayloadArchive.GetEntryCount();
+    HWND bar = GetDlgItem(Run.PreparingDialog, IDC_PREPARING_BAR);
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, count));
+    Sleep(500);
+    for (int i = 0; i < count; ++i) {
+        ArchiveEntryInfo info;
+        if (PayloadArchive.GetEntryInfo(i, &info)) {
+            if (IsApplicationEntry(info.name)) {
+                Run.AppEntryCount += 1;
+                Run.AppBytesTotal += static_cast<int32_t>(info.uncompressedSize);
+            } else {
+                UpdateWindow(Run.PreparingDialog);
+                PayloadArchive.ExtractEntry(i, Run.StagingDirectory, false, nullptr);
+                UpdateWindow(Run.PreparingDialog);
+            }
+        }
+        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(i + 1), 0);
+    }
+    Sleep(250);
+}
+
+// Reads a string value into `buffer`, which stays empty when it cannot.
+void ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD size) {
+    buffer[0] = '\0';
+    DWORD type = 0;
+    DWORD length = size;
+    LONG status =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        buffer[0] = '\0';
+        return;
+    }
+    buffer[length < size ? length : size - 1] = '\0'; // stored strings may lack their zero
+}
+
+// Read access is enough; asking for full access would fail for an
+// administrator whose membership is deny-only.
+HKEY OpenMachineKey(const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return key;
+}
+
+void ReadRegistryDefaults() {
+    HKEY key = OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
+    if (key == nullptr) {
+        key = OpenMachineKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    }
+    if (key != nullptr) {
+        ReadRegistryText(key, "RegisteredOwner", Run.RegisteredUserName, kTextSize);
+        ReadRegistryText(key, "RegisteredOrganization", Run.RegisteredCompanyName, kTextSize);
+        RegCloseKey(key);
+    }
+    key = OpenMachineKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    if (key != nullptr) {
+        ReadRegistryText(key, "ProgramFilesDir", Run.ProgramFilesDirectory, kPathSize);
+        RegCloseKey(key);
+    }
+    AppendBackslash(Run.ProgramFilesDirectory, kPathSize);
+}
+
+void ExpandDestinationDirectory() {
+    char* expanded = ExpandPlaceholders(Run.Settings.DestinationDirectory);
+    if (expanded != nullptr) {
+        CopyText(Run.DestinationDirectory, kPathSize, expanded);
+        delete[] expanded;
+    }
+}
+
+void CreateTitleFont() {
+    HDC screen = GetDC(nullptr);
+    int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    Run.TitleFont =
+        CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "");
+}
+
+void LoadSettings() {
+    char path[MAX_PATH];
+    CopyText(path, sizeof path, Run.StagingDirectory);
+    size_t length = std::strlen(path);
+    CopyText(path + length, sizeof path - length, kSetupScriptFile);
+    SetupScript.SetFile(path);
+    LoadSetupSettings(SetupScript, &Run.Settings);
+}
+
+void SetPicturePaths() {
+    size_t length = std::strlen(Run.StagingDirectory);
+    CopyText(Run.LeftPicturePath, kPathSize, Run.StagingDirectory);
+    CopyText(Run.LeftPicturePath + length, kPathSize - length, kLeftPictureFile);
+    CopyText(Run.TopPicturePath, kPathSize, Run.StagingDirectory);
+    CopyText(Run.TopPicturePath + length, kPathSize - length, kTopPictureFile);
+}
+
+// Removes the directories that staging created below the staging directory
+// for an entry name with directory parts, deepest first; a directory that is
+// not empty yet stays for a later entry of the same directory.
+void RemoveStagedDirectories(const char* entryName) {
+    char path[MAX_PATH];
+    CopyText(path, sizeof path, Run.StagingDirectory);
+    size_t base = std::strlen(path);
+    CopyText(path + base, sizeof path - base, entryName);
+    for (char* cut = std::strrchr(path + base, '\\'); cut != nullptr;
+         cut = std::strrchr(path + base, '\\')) {
+        *cut = '\0';
+        RemoveDirectoryA(path);
+    }
+}
+
+void DeleteStagedFiles() {
+    int count = PayloadArchive.GetEntryCount();
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < count; ++i) {
+            ArchiveEntryInfo info;
+            if (!PayloadArchive.GetEntryInfo(i, &info) || IsApplicationEntry(info.name) ||
+                !IsSafeEntryName(info.name)) {
+                continue;
+            }
+            if (pass == 0) {
+                char path[MAX_PATH];
+                CopyText(path, sizeof path, Run.StagingDirectory);
+                size_t length = std::strlen(path);
+                CopyText(path + length, sizeof path - length, info.name);
+                DeleteFileA(path);
+            } else {
+                RemoveStagedDirectories(info.name);
+            }
+        }
+    }
+}
+
+} // namespace
+
+bool IsUserAdministrator() {
+    HANDLE token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &token)) {
+        if (GetLastError() != ERROR_NO_TOKEN ||
+            !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            return false;
+        }
+    }
+    bool member = false;
+    DWORD size = 0;
+    TOKEN_GROUPS* groups = nullptr;
+    PSID administrators = nullptr;
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    if (!GetTokenInformation(token, TokenGroups, nullptr, 0, &size) &&
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        groups = static_cast<TOKEN_GROUPS*>(HeapAlloc(GetProcessHeap(), 0, size));
+    }
+    if (groups != nullptr && GetTokenInformation(token, TokenGroups, groups, size, &size) &&
+        AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                 DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+        // Deny-only and disabled memberships count too: the program asks
+        // for elevation through its manifest.
+        for (DWORD i = 0; i < groups->GroupCount && !member; ++i) {
+            member = EqualSid(groups->Groups[i].Sid, administrators) != FALSE;
+        }
+        FreeSid(administrators);
+    }
+    if (groups != nullptr) {
+        HeapFree(GetProcessHeap(), 0, groups);
+    }
+    CloseHandle(token);
+    return member;
+}
+
+int RunSetup(HINSTANCE instance) {
+    RestrictDllSearchToSystemDirectory();
+    Run.Instance = instance;
+    if (!IsUserAdministrator()) {
+        ShowStartupError(IDS_NOT_ADMINISTRATOR);
+        return 0;
+    }
+    RegisterCommonControls();
+    ShowPreparingDialog();
+    CreateStagingDirectory();
+    char programPath[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, programPath, MAX_PATH);
+    PayloadArchive.Open(programPath);
+    if (PayloadArchive.GetEntryCount() < 1) {
+        ShowStartupError(IDS_ARCHIVE_DAMAGED);
+        ClosePreparingDialog();
+        RemoveDirectoryA(Run.StagingDirectory);
+        PayloadArchive.Close();
+        return 0;
+    }
+    StageSupportFiles();
+    Run.BytesPerPercent = Run.AppBytesTotal / 100;
+    SetPicturePaths();
+    LoadSettings();
+    ReadRegistryDefaults();
+    SetPlaceholderValues(
+        {Run.ProgramFilesDirectory, Run.DestinationDirectory, Run.UserName, Run.CompanyName});
+    ExpandDestinationDirectory();
+    LoadSystemLibrary("RICHED32.DLL"); // registers the licence and readme pages' "RICHEDIT"
+    CreateTitleFont();
+    ClosePreparingDialog();
+    RunWizard();
+    CleanUp();
+    return 0;
+}
+
+void CleanUp() {
+    if (Run.TitleFont != nullptr) {
+        DeleteObject(Run.TitleFont);
+        Run.TitleFont = nullptr;
+    }
+    DeleteStagedFiles();
+    RemoveDirectoryA(Run.StagingDirectory);
+    PayloadArchive.Close();
+    UninstallLog.SetFile(nullptr);
+    SetupScript.SetFile(nullptr);
+}
