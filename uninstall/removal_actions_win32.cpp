@@ -1,0 +1,386 @@
+#include "uninstall/removal_actions.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+namespace {
+
+constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// The values the installer writes into its Uninstall key.
+const char* const kRegistrationValues[] = {"UninstallString", "DisplayName", "DisplayVersion",
+                                           "Publisher", "URLInfoAbout"};
+// How long a service gets to stop.
+constexpr DWORD kServiceStopMilliseconds = 30000;
+constexpr DWORD kServicePollMilliseconds = 250;
+
+// Closes a registry key on every path.
+struct KeyHolder {
+    HKEY key = nullptr;
+    ~KeyHolder() {
+        if (key != nullptr) {
+            RegCloseKey(key);
+        }
+    }
+};
+
+struct ServiceHolder {
+    SC_HANDLE handle = nullptr;
+    ~ServiceHolder() {
+        if (handle != nullptr) {
+            CloseServiceHandle(handle);
+        }
+    }
+};
+
+RemovalResult Result(RemovalOutcome outcome, DWORD error = 0) {
+    return RemovalResult{outcome, static_cast<uint32_t>(error)};
+}
+
+bool IsGone(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+RemovalResult FromError(DWORD error) {
+    if (error == ERROR_SUCCESS || IsGone(error)) {
+        return Result(RemovalOutcome::Removed);
+    }
+    switch (error) {
+    case ERROR_DIR_NOT_EMPTY:
+        return Result(RemovalOutcome::NotEmpty, error);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return Result(RemovalOutcome::InUse, error);
+    case ERROR_ACCESS_DENIED:
+        return Result(RemovalOutcome::AccessDenied, error);
+    default:
+        return Result(RemovalOutcome::Failed, error);
+    }
+}
+
+HKEY RootKey(RegistryRoot root) {
+    switch (root) {
+    case RegistryRoot::ClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    case RegistryRoot::CurrentUser:
+        return HKEY_CURRENT_USER;
+    case RegistryRoot::CurrentConfig:
+        return HKEY_CURRENT_CONFIG;
+    case RegistryRoot::Users:
+        return HKEY_USERS;
+    default:
+        return HKEY_LOCAL_MACHINE;
+    }
+}
+
+// The key path as logged, without trailing separators, which the deletion
+// calls do not take.
+std::string TrimKeyPath(const std::string& keyPath) {
+    size_t last = keyPath.find_last_not_of('\\');
+    return last == std::string::npos ? std::string() : keyPath.substr(0, last + 1);
+}
+
+// The long form of an existing path ("C:\Program Files" for "C:\PROGRA~1"),
+// else the path itself.
+std::string LongPath(const std::string& path) {
+    char buffer[MAX_PATH];
+    DWORD length = GetLongPathNameA(path.c_str(), buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(buffer, length) : path;
+}
+
+// The safety rules once more on the long form, so that a short name cannot
+// stand in for a protected folder.
+bool IsRemovableOnDisk(const std::string& path, const ProtectedFolders& protectedFolders) {
+    return CheckRemovablePath(LongPath(path), protectedFolders) != PathVerdict::Protected;
+}
+
+bool WaitUntilStopped(SC_HANDLE service, void (*whileWaiting)()) {
+    SERVICE_STATUS status = {};
+    for (DWORD waited = 0; waited <= kServiceStopMilliseconds; waited += kServicePollMilliseconds) {
+        if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) {
+            return true;
+        }
+        if (whileWaiting != nullptr) {
+            whileWaiting();
+        }
+        Sleep(kServicePollMilliseconds);
+    }
+    return false;
+}
+
+RemovalResult RemoveService(const std::string& name, void (*whileWaiting)()) {
+    ServiceHolder manager;
+    manager.handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    if (manager.handle == nullptr) {
+        return FromError(GetLastError());
+    }
+    ServiceHolder service;
+    service.handle =
+        OpenServiceA(manager.handle, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+    if (service.handle == nullptr) {
+        DWORD error = GetLastError();
+        return error == ERROR_SERVICE_DOES_NOT_EXIST ? Result(RemovalOutcome::Removed)
+                                                     : FromError(error);
+    }
+    SERVICE_STATUS status = {};
+    bool stopped = true;
+    if (QueryServiceStatus(service.handle, &status) && status.dwCurrentState != SERVICE_STOPPED) {
+        ControlService(service.handle, SERVICE_CONTROL_STOP, &status);
+        stopped = WaitUntilStopped(service.handle, whileWaiting);
+    }
+    // A service that did not stop is still marked for deletion: it goes when
+    // it ends, at the latest at the next restart.
+    if (!DeleteService(service.handle) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
+        return FromError(GetLastError());
+    }
+    return stopped ? Result(RemovalOutcome::Removed) : Result(RemovalOutcome::StillRunning);
+}
+
+RemovalResult RemoveRegistryValue(RegistryRoot root, const std::string& keyPath,
+                                  const std::string& valueName) {
+    KeyHolder key;
+    LONG error =
+        RegOpenKeyExA(RootKey(root), TrimKeyPath(keyPath).c_str(), 0, KEY_SET_VALUE, &key.key);
+    if (error == ERROR_SUCCESS) {
+        error = RegDeleteValueA(key.key, valueName.c_str());
+    }
+    return FromError(static_cast<DWORD>(error));
+}
+
+// Whether the open key holds no subkeys and no value but its default one.
+RemovalResult CheckKeyIsBare(HKEY key) {
+    DWORD subkeys = 0;
+    DWORD values = 0;
+    LONG error = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                  &values, nullptr, nullptr, nullptr, nullptr);
+    if (error != ERROR_SUCCESS) {
+        return FromError(static_cast<DWORD>(error));
+    }
+    if (subkeys > 0) {
+        return Result(RemovalOutcome::HasSubkeys);
+    }
+    for (DWORD i = 0; i < values; ++i) {
+        char name[2];
+        DWORD nameLength = sizeof name;
+        error = RegEnumValueA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
+        // Any name longer than the empty one does not fit and is foreign.
+        if (error == ERROR_MORE_DATA || (error == ERROR_SUCCESS && nameLength > 0)) {
+            return Result(RemovalOutcome::HasForeignValues);
+        }
+    }
+    return Result(RemovalOutcome::Removed);
+}
+
+RemovalResult RemoveRegistryKey(HKEY root, const std::string& keyPath, bool defaultValueIsOurs) {
+    std::string path = TrimKeyPath(keyPath);
+    KeyHolder key;
+    LONG error = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key.key);
+    if (error != ERROR_SUCCESS) {
+        return FromError(static_cast<DWORD>(error));
+    }
+    RemovalResult bare = CheckKeyIsBare(key.key);
+    if (bare.outcome != RemovalOutcome::Removed) {
+        return bare;
+    }
+    if (!defaultValueIsOurs) {
+        DWORD values = 0;
+        RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+        if (values > 0) {
+            return Result(RemovalOutcome::HasForeignValues);
+        }
+    }
+    RegCloseKey(key.key);
+    key.key = nullptr;
+    return FromError(static_cast<DWORD>(RegDeleteKeyA(root, path.c_str())));
+}
+
+bool SameFile(const std::string& first, const std::string& second) {
+    std::string a = NormalizePath(LongPath(first));
+    return !a.empty() && a == NormalizePath(LongPath(second));
+}
+
+// The UninstallString of an open key; empty when it has none.
+std::string ReadUninstallString(HKEY key) {
+    char value[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    DWORD type = 0;
+    LONG error = RegQueryValueExA(key, "UninstallString", nullptr, &type,
+                                  reinterpret_cast<BYTE*>(value), &size);
+    return error == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
+}
+
+// The Uninstall key named after the application. It is only ours while its
+// UninstallString names this program: a later installation of the same title
+// elsewhere has taken it over. An empty title made the installer write into
+// the Uninstall key itself, which loses only the values.
+RemovalResult RemoveRegistration(const std::string& title, const std::string& uninstallerPath) {
+    std::string path = TrimKeyPath(kUninstallKeyPath + title);
+    KeyHolder key;
+    LONG error =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key.key);
+    if (error != ERROR_SUCCESS) {
+        return FromError(static_cast<DWORD>(error));
+    }
+    std::string registered = ReadUninstallString(key.key);
+    if (!registered.empty() && !SameFile(registered, uninstallerPath)) {
+        return Result(RemovalOutcome::Removed);
+    }
+    for (const char* value : kRegistrationValues) {
+        error = RegDeleteValueA(key.key, value);
+        if (error != ERROR_SUCCESS && !IsGone(static_cast<DWORD>(error))) {
+            return FromError(static_cast<DWORD>(error));
+        }
+    }
+    if (NormalizeKeyPath(title).empty()) {
+        return Result(RemovalOutcome::Removed);
+    }
+    RegCloseKey(key.key);
+    key.key = nullptr;
+    return RemoveRegistryKey(HKEY_LOCAL_MACHINE, path, false);
+}
+
+RemovalResult RemoveFile(const std::string& path) {
+    if (DeleteFileA(path.c_str())) {
+        return Result(RemovalOutcome::Removed);
+    }
+    DWORD error = GetLastError();
+    // A read-only file the installer placed is still ours to remove.
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+            FILE_ATTRIBUTE_READONLY &&
+        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+        if (DeleteFileA(path.c_str())) {
+            return Result(RemovalOutcome::Removed);
+        }
+        error = GetLastError();
+        SetFileAttributesA(path.c_str(), attributes);
+    }
+    return FromError(error);
+}
+
+RemovalResult RemoveFolder(const std::string& path, const ProtectedFolders& protectedFolders) {
+    if (!IsRemovableOnDisk(path, protectedFolders)) {
+        return Result(RemovalOutcome::Refused);
+    }
+    return RemoveDirectoryA(path.c_str()) ? Result(RemovalOutcome::Removed)
+                                          : FromError(GetLastError());
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b) {
+    return lstrcmpiA(a, b) == 0;
+}
+
+// Whether the folder holds nothing but the uninstaller, so that it can go
+// once the uninstaller has.
+RemovalResult CheckDestinationFolder(const std::string& folder,
+                                     const ProtectedFolders& protectedFolders) {
+    if (!IsRemovableOnDisk(folder, protectedFolders)) {
+        return Result(RemovalOutcome::Removed);
+    }
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return FromError(GetLastError());
+    }
+    RemovalResult result = Result(RemovalOutcome::Removed);
+    do {
+        const char* name = entry.cFileName;
+        if (std::string(name) != "." && std::string(name) != ".." &&
+            !EqualsIgnoringCase(name, kUninstallerFileName)) {
+            result = Result(RemovalOutcome::NotEmpty, ERROR_DIR_NOT_EMPTY);
+        }
+    } while (result.outcome == RemovalOutcome::Removed && FindNextFileA(search, &entry));
+    FindClose(search);
+    return result;
+}
+
+void AddFolder(ProtectedFolders& folders, const char* path, UINT length) {
+    if (length > 0 && length < MAX_PATH) {
+        folders.push_back(std::string(path, length));
+        std::string longForm = LongPath(folders.back());
+        if (longForm != folders.back()) {
+            folders.push_back(longForm);
+        }
+    }
+}
+
+} // namespace
+
+ProtectedFolders FindProtectedFolders() {
+    static const int kShellFolders[] = {
+        CSIDL_DESKTOPDIRECTORY,
+        CSIDL_COMMON_DESKTOPDIRECTORY,
+        CSIDL_PROGRAMS,
+        CSIDL_COMMON_PROGRAMS,
+        CSIDL_STARTMENU,
+        CSIDL_COMMON_STARTMENU,
+        CSIDL_STARTUP,
+        CSIDL_COMMON_STARTUP,
+        CSIDL_PERSONAL,
+        CSIDL_APPDATA,
+        CSIDL_LOCAL_APPDATA,
+        CSIDL_COMMON_APPDATA,
+        CSIDL_PROFILE,
+        CSIDL_WINDOWS,
+        CSIDL_SYSTEM,
+        CSIDL_SYSTEMX86,
+        CSIDL_PROGRAM_FILES,
+        CSIDL_PROGRAM_FILESX86,
+        CSIDL_PROGRAM_FILES_COMMON,
+        CSIDL_PROGRAM_FILES_COMMONX86,
+        CSIDL_FONTS,
+        CSIDL_FAVORITES,
+        CSIDL_SENDTO,
+        CSIDL_TEMPLATES,
+        CSIDL_COMMON_DOCUMENTS,
+    };
+    ProtectedFolders folders;
+    char path[MAX_PATH];
+    AddFolder(folders, path, GetWindowsDirectoryA(path, MAX_PATH));
+    AddFolder(folders, path, GetSystemDirectoryA(path, MAX_PATH));
+    AddFolder(folders, path, GetTempPathA(MAX_PATH, path));
+    for (int folder : kShellFolders) {
+        if (SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK) {
+            AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
+        }
+    }
+    // The directory the installer's %%PROGRAMFILES%% stood for.
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        DWORD size = MAX_PATH - 1;
+        DWORD type = 0;
+        if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(path),
+                             &size) == ERROR_SUCCESS &&
+            type == REG_SZ) {
+            path[size < MAX_PATH ? size : MAX_PATH - 1] = '\0';
+            AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
+        }
+        RegCloseKey(key);
+    }
+    return folders;
+}
+
+RemovalResult PerformRemoval(const RemovalStep& step, void* context) {
+    const RemovalEnvironment& environment = *static_cast<const RemovalEnvironment*>(context);
+    switch (step.kind) {
+    case RemovalKind::Service:
+        return RemoveService(step.target, environment.whileWaiting);
+    case RemovalKind::RegistryValue:
+        return RemoveRegistryValue(step.root, step.target, step.valueName);
+    case RemovalKind::RegistryKey:
+        // The installer sets the default value of the keys it creates.
+        return RemoveRegistryKey(RootKey(step.root), step.target, true);
+    case RemovalKind::Registration:
+        return RemoveRegistration(step.target, environment.uninstallerPath);
+    case RemovalKind::ShellFolder:
+    case RemovalKind::Folder:
+        return RemoveFolder(step.target, environment.protectedFolders);
+    case RemovalKind::DestinationFolder:
+        return CheckDestinationFolder(step.target, environment.protectedFolders);
+    default:
+        return RemoveFile(step.target);
+    }
+}

@@ -1,0 +1,282 @@
+#include "uninstall/removal_plan.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "driver/uninstall_log.h"
+#include "script/ini_file.h"
+#include "uninstall/path_rules.h"
+
+namespace {
+
+// The fields of one numbered entry: "" for a plain section's "7", or "_hkey",
+// "_key" and "_value" for the registry sections' "7_hkey" and so on.
+using EntryFields = std::map<std::string, std::string>;
+using NumberedEntries = std::map<unsigned long, EntryFields>;
+
+struct LogSection {
+    const char* name;
+    RemovalKind kind;
+};
+
+// The sections holding one path per numbered key, in removal order.
+const LogSection kPathSections[] = {
+    {"shell_items", RemovalKind::Shortcut},
+    {"shell_folders", RemovalKind::ShellFolder},
+    {"files", RemovalKind::File},
+    {"folders", RemovalKind::Folder},
+};
+
+constexpr int32_t kTitleSize = 255;
+
+// Beyond this size a log counts as damaged; real logs stay far below it.
+constexpr long kMaxLogBytes = 8L << 20;
+
+// Splits a "key=value" line in place as the profile reader does: blanks
+// around both dropped, and one pair of quotes around the value. False for a
+// line without "=".
+bool SplitLine(char* line, std::string& key, std::string& value) {
+    char* equals = std::strchr(line, '=');
+    if (equals == nullptr) {
+        return false;
+    }
+    *equals = '\0';
+    char* text = equals + 1;
+    TrimBlanks(line);
+    TrimBlanks(text);
+    size_t length = std::strlen(text);
+    if (length >= 2 && (text[0] == '"' || text[0] == '\'') && text[length - 1] == text[0]) {
+        text[length - 1] = '\0';
+        ++text;
+    }
+    key = line;
+    value = text;
+    return true;
+}
+
+// The number a key starts with, when it is digits (at most nine, so no
+// overflow) followed by nothing or by "_" and a field name.
+bool ParseNumberedKey(const std::string& key, unsigned long& number, std::string& field) {
+    size_t digits = key.find_first_not_of("0123456789");
+    digits = digits == std::string::npos ? key.size() : digits;
+    if (digits == 0 || digits > 9 || (digits < key.size() && key[digits] != '_')) {
+        return false;
+    }
+    number = std::strtoul(key.c_str(), nullptr, 10);
+    field = key.substr(digits);
+    return true;
+}
+
+// The numbered entries of a section, from one read of the whole section (a
+// read per key would cost a read of the file each). Adds the number of lines
+// to `lineCount`. A key written twice keeps its first value, as a profile
+// read would.
+NumberedEntries ReadNumberedEntries(const IniFile& log, const char* section, size_t& lineCount) {
+    // Two spare zero bytes keep the list closed even if the service filled
+    // every byte it was given.
+    size_t room = 4096;
+    std::vector<char> lines(room + 2);
+    while (log.ReadSection(section, lines.data(), static_cast<uint32_t>(room)) + 2 >= room &&
+           room <= static_cast<size_t>(kMaxLogBytes)) {
+        room *= 2;
+        lines.assign(room + 2, '\0');
+    }
+    NumberedEntries entries;
+    for (char* line = lines.data(); *line != '\0';) {
+        char* next = line + std::strlen(line) + 1;
+        ++lineCount;
+        std::string key;
+        std::string value;
+        unsigned long number = 0;
+        std::string field;
+        if (SplitLine(line, key, value) && ParseNumberedKey(key, number, field)) {
+            entries[number].emplace(field, value);
+        }
+        line = next;
+    }
+    return entries;
+}
+
+// A logged text of an entry ("" when absent); marks the step damaged when the
+// text is longer than the installer's buffers could have held.
+std::string TakeField(const EntryFields& fields, const char* field, bool& tooLong) {
+    auto found = fields.find(field);
+    if (found == fields.end()) {
+        return std::string();
+    }
+    tooLong = tooLong || found->second.size() >= kLogPathSize;
+    return found->second;
+}
+
+RemovalStep MakeStep(RemovalKind kind, const std::string& target) {
+    return RemovalStep{kind, target, RegistryRoot::LocalMachine, std::string(), false};
+}
+
+// Adds a section's entries from the last number to the first.
+void AddSectionSteps(const NumberedEntries& entries, RemovalKind kind,
+                     std::vector<RemovalStep>& steps) {
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        const EntryFields& fields = entry->second;
+        RemovalStep step = MakeStep(kind, std::string());
+        if (kind == RemovalKind::RegistryKey || kind == RemovalKind::RegistryValue) {
+            bool rootTooLong = false;
+            step.root = RegistryRootFromName(TakeField(fields, "_hkey", rootTooLong).c_str());
+            step.target = TakeField(fields, "_key", step.tooLong);
+            if (kind == RemovalKind::RegistryValue) {
+                step.valueName = TakeField(fields, "_value", step.tooLong);
+            }
+        } else {
+            step.target = TakeField(fields, "", step.tooLong);
+        }
+        steps.push_back(step);
+    }
+}
+
+bool BeginsWithHeaderLine(std::FILE* file) {
+    size_t lineLength = std::strcspn(kUninstallLogHeader, "\r\n");
+    char line[64] = {};
+    if (std::fgets(line, sizeof line, file) == nullptr ||
+        std::strncmp(line, kUninstallLogHeader, lineLength) != 0) {
+        return false;
+    }
+    const char* rest = line + lineLength;
+    return std::strcmp(rest, "\r\n") == 0 || std::strcmp(rest, "\n") == 0;
+}
+
+// Opens the log's file only to check its header and size.
+LogStatus CheckLogFile(const std::string& logPath) {
+    std::FILE* file = std::fopen(logPath.c_str(), "rb");
+    if (file == nullptr) {
+        return LogStatus::Missing;
+    }
+    bool hasHeader = BeginsWithHeaderLine(file);
+    bool small = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) <= kMaxLogBytes;
+    std::fclose(file);
+    return hasHeader && small ? LogStatus::Read : LogStatus::Damaged;
+}
+
+// The identity under which a step could repeat another: files and shortcuts
+// are files, folders and shell folders are folders. Empty for a step whose
+// path is not valid, which is always kept so that it is refused and reported.
+std::string StepIdentity(const RemovalStep& step) {
+    std::string kind = std::to_string(static_cast<int>(step.kind));
+    switch (step.kind) {
+    case RemovalKind::Shortcut:
+    case RemovalKind::File:
+        return step.target.empty() || NormalizePath(step.target).empty()
+                   ? std::string()
+                   : "file:" + NormalizePath(step.target);
+    case RemovalKind::ShellFolder:
+    case RemovalKind::Folder:
+        return step.target.empty() || NormalizePath(step.target).empty()
+                   ? std::string()
+                   : "folder:" + NormalizePath(step.target);
+    case RemovalKind::RegistryKey:
+    case RemovalKind::RegistryValue:
+        return kind + ":" + std::to_string(static_cast<int>(step.root)) + ":" +
+               NormalizeKeyPath(step.target) + ":" + step.valueName;
+    default:
+        return kind + ":" + step.target;
+    }
+}
+
+// Drops repeated entries, keeping the first in removal order, and the files
+// and folders that the last steps remove anyway: the log, the uninstaller and
+// their folder.
+std::vector<RemovalStep> DropRepeatedSteps(const std::vector<RemovalStep>& steps,
+                                           const std::string& directory) {
+    std::set<std::string> seen = {
+        "file:" + NormalizePath(directory + kUninstallerFileName),
+        "file:" + NormalizePath(directory + kUninstallLogName),
+        "folder:" + NormalizePath(directory),
+    };
+    std::vector<RemovalStep> kept;
+    for (const RemovalStep& step : steps) {
+        std::string identity = StepIdentity(step);
+        if (identity.empty() || seen.insert(identity).second) {
+            kept.push_back(step);
+        }
+    }
+    return kept;
+}
+
+} // namespace
+
+RegistryRoot RegistryRootFromName(const char* name) {
+    static const struct {
+        const char* name;
+        RegistryRoot root;
+    } kRoots[] = {
+        {"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
+        {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
+        {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
+        {"HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
+        {"HKEY_USERS", RegistryRoot::Users},
+    };
+    for (const auto& entry : kRoots) {
+        if (std::strcmp(name, entry.name) == 0) {
+            return entry.root;
+        }
+    }
+    return RegistryRoot::LocalMachine;
+}
+
+const char* RegistryRootName(RegistryRoot root) {
+    switch (root) {
+    case RegistryRoot::ClassesRoot:
+        return "HKEY_CLASSES_ROOT";
+    case RegistryRoot::CurrentUser:
+        return "HKEY_CURRENT_USER";
+    case RegistryRoot::CurrentConfig:
+        return "HKEY_CURRENT_CONFIG";
+    case RegistryRoot::Users:
+        return "HKEY_USERS";
+    default:
+        return "HKEY_LOCAL_MACHINE";
+    }
+}
+
+LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
+    std::string logPath = directory + kUninstallLogName;
+    LogStatus status = CheckLogFile(logPath);
+    IniFile log(logPath.c_str());
+    if (status != LogStatus::Read || !log.KeyExists("main", "appptitle")) {
+        return status == LogStatus::Read ? LogStatus::Damaged : status;
+    }
+    size_t lineCount = 0;
+    NumberedEntries services = ReadNumberedEntries(log, "svc", lineCount);
+    NumberedEntries values = ReadNumberedEntries(log, "reg_val", lineCount);
+    NumberedEntries keys = ReadNumberedEntries(log, "reg_key", lineCount);
+    std::vector<NumberedEntries> pathEntries;
+    for (const LogSection& section : kPathSections) {
+        pathEntries.push_back(ReadNumberedEntries(log, section.name, lineCount));
+    }
+    if (lineCount > kMaxLogEntries) {
+        return LogStatus::Damaged;
+    }
+
+    std::vector<RemovalStep> steps;
+    AddSectionSteps(services, RemovalKind::Service, steps);
+    AddSectionSteps(values, RemovalKind::RegistryValue, steps);
+    AddSectionSteps(keys, RemovalKind::RegistryKey, steps);
+    for (size_t i = 0; i < pathEntries.size(); ++i) {
+        AddSectionSteps(pathEntries[i], kPathSections[i].kind, steps);
+    }
+    // The installer reads the title into 255 bytes; a longer one would name
+    // another application's key once cut.
+    char title[kTitleSize + 1] = {};
+    RemovalStep registration = MakeStep(RemovalKind::Registration, std::string());
+    registration.tooLong =
+        log.ReadString("main", "appptitle", title, sizeof title, "") >= kTitleSize;
+    registration.target = title;
+    steps.push_back(registration);
+    steps.push_back(MakeStep(RemovalKind::LogFile, logPath));
+    steps.push_back(MakeStep(RemovalKind::DestinationFolder, directory));
+
+    plan.applicationTitle = title;
+    plan.steps = DropRepeatedSteps(steps, directory);
+    return LogStatus::Read;
+}

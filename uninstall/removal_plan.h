@@ -1,0 +1,60 @@
+// The removal plan: what one uninstall log lists, as steps in the order in
+// which the uninstaller removes them. Reading the log decides nothing about
+// safety; the steps carry the entries exactly as logged.
+#pragma once
+
+#include <string>
+#include <vector>
+
+constexpr char kUninstallerFileName[] = "uninstall.exe";
+
+// The order of the kinds is the order of removal: the reverse of the order in
+// which the installer created them.
+enum class RemovalKind {
+    Service,           // target: the service name
+    RegistryValue,     // root, target: key path, valueName
+    RegistryKey,       // root, target: key path
+    Shortcut,          // target: the shortcut file
+    ShellFolder,       // target: the folder
+    File,              // target: the file
+    Folder,            // target: the folder
+    Registration,      // target: the application title naming the Uninstall key
+    LogFile,           // target: uninstall.log
+    DestinationFolder, // target: the folder of the uninstaller and the log
+};
+
+// The installer's reading of root names: exact names, anything else is
+// HKEY_LOCAL_MACHINE.
+enum class RegistryRoot { LocalMachine, ClassesRoot, CurrentUser, CurrentConfig, Users };
+
+struct RemovalStep {
+    RemovalKind kind;
+    std::string target;
+    RegistryRoot root;
+    std::string valueName;
+    bool tooLong; // the logged text did not fit the installer's buffer: damaged
+};
+
+struct RemovalPlan {
+    std::string applicationTitle;
+    std::vector<RemovalStep> steps;
+};
+
+enum class LogStatus { Read, Missing, Damaged };
+
+// The most entries a log may list; more mark it as damaged.
+constexpr size_t kMaxLogEntries = 100000;
+
+RegistryRoot RegistryRootFromName(const char* name);
+// "HKEY_LOCAL_MACHINE" and so on.
+const char* RegistryRootName(RegistryRoot root);
+
+// Reads directory + "uninstall.log" (directory ends in a separator) into a
+// plan: services, registry values and keys, shortcuts, shell folders, files
+// and folders, each kind from its last logged entry to its first, then the
+// Uninstall registration, the log itself and the directory. Entries the log
+// lists twice, and folders and files that the last three steps cover, appear
+// once. Missing when the file cannot be opened; Damaged when it does not
+// begin with the log's header line, lacks the application title or lists
+// more than kMaxLogEntries entries. The plan is filled only on Read.
+LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan);

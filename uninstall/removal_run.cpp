@@ -1,0 +1,80 @@
+#include "uninstall/removal_run.h"
+
+namespace {
+
+RemovalResult Verdict(RemovalOutcome outcome) {
+    return RemovalResult{outcome, 0};
+}
+
+RemovalResult FromPathVerdict(PathVerdict verdict) {
+    switch (verdict) {
+    case PathVerdict::Removable:
+    case PathVerdict::Empty:
+        return Verdict(RemovalOutcome::Removed);
+    case PathVerdict::Protected:
+        return Verdict(RemovalOutcome::Refused);
+    default:
+        return Verdict(RemovalOutcome::Invalid);
+    }
+}
+
+} // namespace
+
+RemovalResult CheckStep(const RemovalStep& step, const ProtectedFolders& protectedFolders,
+                        bool& mustPerform) {
+    mustPerform = false;
+    if (step.tooLong) {
+        return Verdict(RemovalOutcome::Invalid);
+    }
+    PathVerdict verdict = PathVerdict::Removable;
+    switch (step.kind) {
+    case RemovalKind::Service:
+        verdict = step.target.empty() ? PathVerdict::Invalid : PathVerdict::Removable;
+        break;
+    case RemovalKind::RegistryValue:
+        verdict = step.valueName.empty() ? PathVerdict::Invalid : CheckRegistryKeyPath(step.target);
+        break;
+    case RemovalKind::RegistryKey:
+        verdict = CheckRegistryKeyPath(step.target);
+        break;
+    case RemovalKind::Registration:
+        break; // the platform layer guards the Uninstall key itself
+    case RemovalKind::DestinationFolder:
+        // Not listed in the log: an installation into a system folder
+        // leaves that folder without a word.
+        verdict = CheckRemovablePath(step.target, protectedFolders);
+        if (verdict != PathVerdict::Removable) {
+            return Verdict(RemovalOutcome::Removed);
+        }
+        break;
+    default:
+        verdict = CheckRemovablePath(step.target, protectedFolders);
+        break;
+    }
+    mustPerform = verdict == PathVerdict::Removable;
+    return FromPathVerdict(verdict);
+}
+
+RemovalReport RunRemovalPlan(const RemovalPlan& plan, const ProtectedFolders& protectedFolders,
+                             const RemovalCallbacks& callbacks) {
+    RemovalReport report;
+    for (size_t i = 0; i < plan.steps.size(); ++i) {
+        const RemovalStep& step = plan.steps[i];
+        if (callbacks.progress != nullptr) {
+            callbacks.progress(step, i, plan.steps.size(), callbacks.context);
+        }
+        bool mustPerform = false;
+        RemovalResult result = CheckStep(step, protectedFolders, mustPerform);
+        if (mustPerform) {
+            result = callbacks.perform(step, callbacks.context);
+        }
+        if (result.outcome != RemovalOutcome::Removed) {
+            report.failures.push_back(RemovalFailure{step, result});
+        }
+    }
+    return report;
+}
+
+int ExitCodeFor(const RemovalReport& report) {
+    return report.failures.empty() ? kExitRemoved : kExitIncomplete;
+}

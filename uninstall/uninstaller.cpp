@@ -1,0 +1,87 @@
+#include "uninstall/uninstaller.h"
+
+#include <string>
+
+#include "driver/uninstall_log.h"
+#include "uninstall/removal_actions.h"
+#include "uninstall/removal_plan.h"
+#include "uninstall/removal_run.h"
+#include "uninstall/uninstall_options.h"
+#include "uninstall/uninstall_ui.h"
+
+namespace {
+
+struct UninstallRun {
+    RemovalEnvironment environment;
+    HWND progressWindow;
+};
+
+RemovalResult PerformStep(const RemovalStep& step, void* context) {
+    return PerformRemoval(step, &static_cast<UninstallRun*>(context)->environment);
+}
+
+void ReportProgress(const RemovalStep& step, size_t index, size_t count, void* context) {
+    ShowProgress(static_cast<UninstallRun*>(context)->progressWindow, step, index, count);
+}
+
+std::string ModulePath() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+}
+
+// The folder of the uninstaller, ending in a separator.
+std::string FolderOf(const std::string& path) {
+    size_t separator = path.find_last_of('\\');
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+// The application's title, or its folder when the title is empty.
+std::string ApplicationName(const RemovalPlan& plan, const std::string& folder) {
+    return plan.applicationTitle.empty() ? folder.substr(0, folder.size() - 1)
+                                         : plan.applicationTitle;
+}
+
+} // namespace
+
+int RunUninstaller(HINSTANCE instance, const char* commandLine) {
+    UninstallOptions options = ParseUninstallOptions(commandLine);
+    if (options.mode == UninstallMode::Cleanup) {
+        return RunCleanup(options, FindProtectedFolders());
+    }
+    bool quiet = options.mode == UninstallMode::Quiet;
+    std::string uninstallerPath = ModulePath();
+    std::string folder = FolderOf(uninstallerPath);
+    RemovalPlan plan;
+    LogStatus status = folder.empty() ? LogStatus::Missing : ReadRemovalPlan(folder, plan);
+    if (status != LogStatus::Read) {
+        if (!quiet) {
+            ShowLogError(instance, folder + kUninstallLogName, status);
+        }
+        return kExitNoLog;
+    }
+    std::string name = ApplicationName(plan, folder);
+    if (!quiet && !ConfirmRemoval(instance, name)) {
+        return kExitIncomplete;
+    }
+
+    UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr};
+    if (!quiet) {
+        run.progressWindow = CreateProgressWindow(instance, name);
+    }
+    RemovalCallbacks callbacks{PerformStep, ReportProgress, &run};
+    RemovalReport report = RunRemovalPlan(plan, run.environment.protectedFolders, callbacks);
+    RemovalResult selfRemoval = StartSelfRemoval(uninstallerPath);
+    if (selfRemoval.outcome != RemovalOutcome::Removed) {
+        RemovalStep step{RemovalKind::File, uninstallerPath, RegistryRoot::LocalMachine,
+                         std::string(), false};
+        report.failures.push_back(RemovalFailure{step, selfRemoval});
+    }
+    if (run.progressWindow != nullptr) {
+        DestroyWindow(run.progressWindow);
+    }
+    if (!quiet) {
+        ShowRemovalReport(instance, name, report);
+    }
+    return ExitCodeFor(report);
+}

@@ -1,0 +1,10 @@
+// One run of the uninstaller, from its command line to its exit code.
+#pragma once
+
+#include <windows.h>
+
+// Reads uninstall.log beside this program and removes what it lists: with
+// windows (confirmation, progress, closing message), quietly with "/quiet",
+// or, with "/cleanup", as the copy that removes the original uninstaller.
+// Returns the exit code: kExitRemoved, kExitIncomplete or kExitNoLog.
+int RunUninstaller(HINSTANCE instance, const char* commandLine);
