@@ -1,0 +1,38 @@
+// Steps and message handling that every page procedure shares, in the order
+// each page calls them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// Where the frame draws the page's picture: left.jpg at (0, 0) beside the
+// side panel, or top.jpg at (384, 0) right of the header panel.
+enum class PagePicture { Left, Top };
+
+// The first steps of WM_INITDIALOG: "Info..." entry, centring, icons, picture.
+void OpenPage(HWND page, PagePicture picture);
+
+// Gives the page's title control the run's bold title font.
+void ApplyTitleFont(HWND page);
+
+// Sets a control to a string-table format applied to the application title.
+void SetTextWithTitle(HWND page, int controlId, UINT formatId);
+
+// The common buttons: IDC_NEXT and IDC_BACK end the page with their id,
+// IDC_CANCEL ends it with IDC_CANCEL once the user confirms; others do nothing.
+void EndPageOnButton(HWND page, int controlId);
+
+// Copies text into a buffer of `size` bytes, cutting it to fit.
+void CopyText(char* target, size_t size, const char* text);
+
+// Whether a control of the page is painted on white.
+using WhiteControlTest = bool (*)(int controlId);
+bool IsAnyControlWhite(int controlId);
+bool IsHeaderControl(int controlId); // title, subtitle and header panel
+
+// The frame's part of a page procedure: painting the pictures, the "Info..."
+// command, the white controls and releasing the pictures when the page is
+// destroyed. Answers FALSE for messages it leaves to the dialog manager.
+INT_PTR HandleFrameMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam,
+                           WhiteControlTest isWhite);
