@@ -83,58 +83,56 @@ struct ShortcutFields {
     std::string target, description, arguments, workingDirectory;
 };
 
-ShortcutFields LoadShortcut(const std::string& shortcutPath) {
-    ShortcutFields fields;
-    CoInitialize(nullptr);
+// A shell link object and its file interface, with COM set up meanwhile.
+struct ShellLinkObject {
+    ShellLinkObject() {
+        CoInitialize(nullptr);
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IShellLinkA, reinterpret_cast<void**>(&link)))) {
+            link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        }
+    }
+    ~ShellLinkObject() {
+        if (file != nullptr) {
+            file->Release();
+        }
+        if (link != nullptr) {
+            link->Release();
+        }
+        CoUninitialize();
+    }
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
-    WCHAR widePath[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, widePath, MAX_PATH);
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-        SUCCEEDED(file->Load(widePath, STGM_READ))) {
-        char text[MAX_PATH] = {};
-        link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-        fields.target = text;
-        link->GetDescription(text, MAX_PATH);
-        fields.description = text;
-        link->GetArguments(text, MAX_PATH);
-        fields.arguments = text;
-        link->GetWorkingDirectory(text, MAX_PATH);
-        fields.workingDirectory = text;
+};
+
+std::wstring Wide(const std::string& path) {
+    WCHAR wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    return wide;
+}
+
+ShortcutFields LoadShortcut(const std::string& shortcutPath) {
+    ShellLinkObject shell;
+    ShortcutFields fields;
+    if (shell.file == nullptr || FAILED(shell.file->Load(Wide(shortcutPath).c_str(), STGM_READ))) {
+        return fields;
     }
-    if (file != nullptr) {
-        file->Release();
-    }
-    if (link != nullptr) {
-        link->Release();
-    }
-    CoUninitialize();
+    char text[MAX_PATH] = {};
+    shell.link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+    fields.target = text;
+    shell.link->GetDescription(text, MAX_PATH);
+    fields.description = text;
+    shell.link->GetArguments(text, MAX_PATH);
+    fields.arguments = text;
+    shell.link->GetWorkingDirectory(text, MAX_PATH);
+    fields.workingDirectory = text;
     return fields;
 }
 
 // The code the shell link's own Save gives for `shortcutPath`.
 HRESULT SaveEmptyShortcut(const std::string& shortcutPath) {
-    CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    IPersistFile* file = nullptr;
-    WCHAR widePath[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, shortcutPath.c_str(), -1, widePath, MAX_PATH);
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, reinterpret_cast<void**>(&link));
-    if (SUCCEEDED(result)) {
-        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    }
-    if (SUCCEEDED(result)) {
-        result = file->Save(widePath, TRUE);
-        file->Release();
-    }
-    if (link != nullptr) {
-        link->Release();
-    }
-    CoUninitialize();
-    return result;
+    ShellLinkObject shell;
+    return shell.file != nullptr ? shell.file->Save(Wide(shortcutPath).c_str(), TRUE) : E_FAIL;
 }
 
 TEST(ShellFolders, AreTheCurrentUsersDesktopAndProgramsFolders) {
