@@ -1,0 +1,270 @@
+#include "uninstall/removal_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "driver/uninstall_log.h"
+#include "script/placeholders.h"
+
+namespace {
+
+struct Expected {
+    RemovalKind kind;
+    std::string target;
+};
+
+class RemovalPlanTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string temp = testing::TempDir();
+        char separator = temp.find('\\') != std::string::npos ? '\\' : '/';
+        if (temp.back() != separator) {
+            temp += separator;
+        }
+        directory = temp + "removal_plan_test" + separator;
+        std::filesystem::remove_all(directory);
+        std::filesystem::create_directories(directory);
+        logPath = directory + kUninstallLogName;
+    }
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    void WriteLog(const std::string& text) { std::ofstream(logPath, std::ios::binary) << text; }
+
+    LogStatus Read() { return ReadRemovalPlan(directory, plan); }
+
+    // The steps before the three closing ones (registration, log, folder).
+    std::vector<Expected> LoggedSteps() const {
+        std::vector<Expected> steps;
+        for (size_t i = 0; i + 3 < plan.steps.size(); ++i) {
+            steps.push_back({plan.steps[i].kind, plan.steps[i].target});
+        }
+        return steps;
+    }
+
+    void ExpectLoggedSteps(const std::vector<Expected>& expected) const {
+        std::vector<Expected> actual = LoggedSteps();
+        ASSERT_EQ(actual.size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(actual[i].kind, expected[i].kind) << "step " << i;
+            EXPECT_EQ(actual[i].target, expected[i].target) << "step " << i;
+        }
+    }
+
+    std::string directory;
+    std::string logPath;
+    RemovalPlan plan;
+};
+
+const char kHeader[] = "; Tolvanex uninstall log\r\n\r\n";
+
+TEST_F(RemovalPlanTest, RemovesWhatTheInstallerLoggedInReverseOrder) {
+    IniFile log;
+    UninstallLogWriter writer{};
+    ASSERT_TRUE(StartUninstallLog(writer, log, logPath.c_str(), "Beispiel"));
+    LogFolderCount(writer, 2);
+    LogFolder(writer, 1, "C:\\App\\Daten");
+    LogFolder(writer, 2, "C:\\App\\Daten\\Vorlagen");
+    LogFile(writer, "C:\\App\\a.exe");
+    LogFile(writer, "C:\\App\\Daten\\Vorlagen\\b.txt");
+    LogFileCount(writer);
+    LogShellFolder(writer, 0, "C:\\Menu\\Beispiel");
+    LogShellFolderCount(writer, 1);
+    LogShellItem(writer, 0, "C:\\Menu\\Beispiel\\A.lnk");
+    LogShellItem(writer, 1, "C:\\Desktop\\A.lnk");
+    LogShellItemCount(writer, 2);
+    LogCreatedRegistryKey(writer, "HKEY_LOCAL_MACHINE", "SOFTWARE\\Beispiel");
+    LogWrittenRegistryValue(writer, "HKEY_LOCAL_MACHINE", "SOFTWARE\\Beispiel", "Pfad");
+    LogCreatedRegistryKey(writer, "HKEY_CURRENT_USER", "Software\\Beispiel");
+    LogWrittenRegistryValue(writer, "HKEY_CURRENT_USER", "Environment", "BEISPIEL");
+    LogService(writer, 0, "DienstA");
+    LogService(writer, 2, "DienstC"); // entry 1 failed: a gap
+
+    ASSERT_EQ(Read(), LogStatus::Read);
+    EXPECT_EQ(plan.applicationTitle, "Beispiel");
+    ExpectLoggedSteps({
+        {RemovalKind::Service, "DienstC"},
+        {RemovalKind::Service, "DienstA"},
+        {RemovalKind::RegistryValue, "Environment"},
+        {RemovalKind::RegistryValue, "SOFTWARE\\Beispiel"},
+        {RemovalKind::RegistryKey, "Software\\Beispiel"},
+        {RemovalKind::RegistryKey, "SOFTWARE\\Beispiel"},
+        {RemovalKind::Shortcut, "C:\\Desktop\\A.lnk"},
+        {RemovalKind::Shortcut, "C:\\Menu\\Beispiel\\A.lnk"},
+        {RemovalKind::ShellFolder, "C:\\Menu\\Beispiel"},
+        {RemovalKind::File, "C:\\App\\Daten\\Vorlagen\\b.txt"},
+        {RemovalKind::File, "C:\\App\\a.exe"},
+        {RemovalKind::Folder, "C:\\App\\Daten\\Vorlagen"},
+        {RemovalKind::Folder, "C:\\App\\Daten"},
+    });
+    EXPECT_EQ(plan.steps[2].root, RegistryRoot::CurrentUser);
+    EXPECT_EQ(plan.steps[2].valueName, "BEISPIEL");
+    EXPECT_EQ(plan.steps[3].valueName, "Pfad");
+    EXPECT_EQ(plan.steps[4].root, RegistryRoot::CurrentUser);
+    EXPECT_EQ(plan.steps[5].root, RegistryRoot::LocalMachine);
+
+    size_t count = plan.steps.size();
+    EXPECT_EQ(plan.steps[count - 3].kind, RemovalKind::Registration);
+    EXPECT_EQ(plan.steps[count - 3].target, "Beispiel");
+    EXPECT_EQ(plan.steps[count - 2].kind, RemovalKind::LogFile);
+    EXPECT_EQ(plan.steps[count - 2].target, logPath);
+    EXPECT_EQ(plan.steps[count - 1].kind, RemovalKind::DestinationFolder);
+    EXPECT_EQ(plan.steps[count - 1].target, directory);
+}
+
+TEST_F(RemovalPlanTest, AcceptsSectionsInAnyOrderAndKeysOutOfOrder) {
+    WriteLog(std::string(kHeader) +
+             "[svc]\r\n3=Dritter\r\n0=Erster\r\n\r\n"
+             "[files]\r\ncount=3\r\n10=C:\\A\\j\r\n9=C:\\A\\i\r\n 1 = C:\\A\\a \r\n"
+             "[reg_val]\r\n0_value=V\r\n0_key=K\r\n0_hkey=HKEY_USERS\r\n"
+             "[main]\r\nappptitle=Titel\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ExpectLoggedSteps({
+        {RemovalKind::Service, "Dritter"},
+        {RemovalKind::Service, "Erster"},
+        {RemovalKind::RegistryValue, "K"},
+        {RemovalKind::File, "C:\\A\\j"},
+        {RemovalKind::File, "C:\\A\\i"},
+        {RemovalKind::File, "C:\\A\\a"},
+    });
+    EXPECT_EQ(plan.steps[2].root, RegistryRoot::Users);
+    EXPECT_EQ(plan.steps[2].valueName, "V");
+}
+
+TEST_F(RemovalPlanTest, IgnoresKeysThatAreNotEntries) {
+    WriteLog(std::string(kHeader) +
+             "[main]\r\nappptitle=T\r\n"
+             "[folders]\r\ncount=2\r\nabc=C:\\x\r\n1x=C:\\y\r\n-1=C:\\z\r\n"
+             "1234567890=C:\\too\\many\\digits\r\n2=C:\\kept\r\nno equals sign\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ExpectLoggedSteps({{RemovalKind::Folder, "C:\\kept"}});
+}
+
+TEST_F(RemovalPlanTest, RegistryEntriesWithMissingFieldsStayInThePlan) {
+    WriteLog(
+        std::string(kHeader) +
+        "[main]\r\nappptitle=T\r\n"
+        "[reg_key]\r\n0_key=Software\\A\r\n1_hkey=HKCU\r\n2_hkey=HKLM\r\n2_key=Software\\C\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ExpectLoggedSteps({
+        {RemovalKind::RegistryKey, "Software\\C"},
+        {RemovalKind::RegistryKey, ""}, // the safety rules refuse it
+        {RemovalKind::RegistryKey, "Software\\A"},
+    });
+    // Names other than the five exact ones mean HKEY_LOCAL_MACHINE, as for the
+    // installer; so does a missing name.
+    EXPECT_EQ(plan.steps[0].root, RegistryRoot::LocalMachine);
+    EXPECT_EQ(plan.steps[2].root, RegistryRoot::LocalMachine);
+}
+
+TEST_F(RemovalPlanTest, MarksTextsLongerThanTheInstallerCouldWrite) {
+    std::string fits = "C:\\" + std::string(256, 'a');
+    std::string tooLong = fits + "b";
+    std::string longTitle(255, 't');
+    WriteLog(std::string(kHeader) + "[main]\r\nappptitle=" + longTitle +
+             "\r\n[files]\r\n1=" + fits + "\r\n2=" + tooLong + "\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ASSERT_EQ(plan.steps.size(), 5u);
+    EXPECT_TRUE(plan.steps[0].tooLong);
+    EXPECT_EQ(plan.steps[0].target, tooLong); // never cut into another path
+    EXPECT_FALSE(plan.steps[1].tooLong);
+    EXPECT_EQ(plan.steps[2].kind, RemovalKind::Registration);
+    EXPECT_TRUE(plan.steps[2].tooLong);
+}
+
+TEST_F(RemovalPlanTest, ListsARepeatedEntryOnce) {
+    WriteLog(std::string(kHeader) + "[main]\r\nappptitle=T\r\n"
+                                    "[files]\r\n1=C:\\A\\x.txt\r\n2=c:/a/X.TXT\r\n3=\r\n4=\r\n"
+                                    "[shell_items]\r\n0=C:\\A\\x.txt\r\n"
+                                    "[folders]\r\n1=C:\\A\\Menu\r\n"
+                                    "[shell_folders]\r\n0=C:\\A\\Menu\\\r\n"
+                                    "[svc]\r\n0=Dienst\r\n1=Dienst\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ExpectLoggedSteps({
+        {RemovalKind::Service, "Dienst"},
+        {RemovalKind::Shortcut, "C:\\A\\x.txt"},
+        {RemovalKind::ShellFolder, "C:\\A\\Menu\\"},
+        {RemovalKind::File, ""}, // empty entries are passed over later
+        {RemovalKind::File, ""},
+    });
+}
+
+#ifdef _WIN32
+// The uninstaller, the log and their folder are removed by the closing steps
+// only, even when the log lists them too.
+TEST_F(RemovalPlanTest, LeavesTheClosingStepsToTheEnd) {
+    WriteLog(std::string(kHeader) + "[main]\r\nappptitle=T\r\n[files]\r\n1=" + directory +
+             "UNINSTALL.EXE\r\n2=" + logPath + "\r\n3=" + directory +
+             "kept.txt\r\n[folders]\r\n1=" + directory + "\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ExpectLoggedSteps({{RemovalKind::File, directory + "kept.txt"}});
+}
+#endif
+
+struct DamageCase {
+    const char* text;
+    LogStatus expected;
+    const char* why;
+};
+
+const DamageCase kDamageCases[] = {
+    {"", LogStatus::Damaged, "an empty file"},
+    {"[main]\r\nappptitle=T\r\n", LogStatus::Damaged, "no header"},
+    {"; Tolvanex uninstall log, edited\r\n[main]\r\nappptitle=T\r\n", LogStatus::Damaged,
+     "a header line with more text"},
+    {"; Tolvanex uninstall\r\n[main]\r\nappptitle=T\r\n", LogStatus::Damaged, "half a header"},
+    {"; Tolvanex uninstall log\r\n\r\n", LogStatus::Damaged, "no application title"},
+    {"; Tolvanex uninstall log\r\n\r\n[main]\r\napptitle=T\r\n", LogStatus::Damaged,
+     "the title under the script's key (two p)"},
+    {"; Tolvanex uninstall log\r\n\r\n[main]\r\nappptitle=\r\n", LogStatus::Read, "an empty title"},
+    {"; Tolvanex uninstall log\n\n[main]\nappptitle=T\n", LogStatus::Read, "LF line ends"},
+    {"\x01\xff\x7f garbage", LogStatus::Damaged, "binary data"},
+};
+
+TEST_F(RemovalPlanTest, TellsADamagedLogFromAReadableOne) {
+    for (const DamageCase& row : kDamageCases) {
+        WriteLog(row.text);
+        plan = RemovalPlan{};
+        EXPECT_EQ(Read(), row.expected) << row.why;
+        if (row.expected != LogStatus::Read) {
+            EXPECT_TRUE(plan.steps.empty()) << row.why;
+        }
+    }
+}
+
+TEST_F(RemovalPlanTest, AMissingLogIsMissing) {
+    EXPECT_EQ(Read(), LogStatus::Missing);
+    EXPECT_TRUE(plan.steps.empty());
+}
+
+TEST_F(RemovalPlanTest, ALogWithTooManyEntriesIsDamaged) {
+    std::string text = std::string(kHeader) + "[main]\r\nappptitle=T\r\n[files]\r\n";
+    for (size_t i = 1; i <= kMaxLogEntries + 1; ++i) {
+        text += std::to_string(i) + "=C:\\f\r\n";
+    }
+    WriteLog(text);
+    EXPECT_EQ(Read(), LogStatus::Damaged);
+}
+
+TEST(RegistryRootFromName, ReadsRootNamesAsTheInstallerDoes) {
+    const char* const names[] = {"HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
+                                 "HKEY_CURRENT_USER",  "HKEY_CURRENT_CONFIG",
+                                 "HKEY_USERS",         "HKLM",
+                                 "hkey_users",         ""};
+    const uint32_t numbers[] = {0x80000002, 0x80000000, 0x80000001, 0x80000005, 0x80000003};
+    const RegistryRoot roots[] = {RegistryRoot::LocalMachine, RegistryRoot::ClassesRoot,
+                                  RegistryRoot::CurrentUser, RegistryRoot::CurrentConfig,
+                                  RegistryRoot::Users};
+    for (const char* name : names) {
+        RegistryRoot root = RegistryRootFromName(name);
+        for (size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(root == roots[i], RootKeyFromName(name) == numbers[i]) << name;
+        }
+        EXPECT_EQ(RegistryRootFromName(RegistryRootName(root)), root);
+    }
+}
+
+} // namespace
