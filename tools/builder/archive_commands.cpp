@@ -1,0 +1,184 @@
+// list and extract: both walk the payload through SetupArchive, as the setup
+// program does.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "archive/archive_reader.h"
+#include "archive/setup_archive.h"
+#include "tools/builder/builder_commands.h"
+
+namespace {
+
+// An end record count of 0xFFFF has no bound: the walk ends at the first
+// header that cannot be read.
+constexpr int kOpenEndedCount = 0xFFFF;
+
+// Null when the file holds a payload that opens, else why not.
+const char* DiagnosePayload(const char* path) {
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr) {
+        return strerror(errno);
+    }
+    fclose(file);
+    int status = ArchiveStatus::Ok;
+    ArchiveReader* reader = OpenArchive(path, &status);
+    if (reader != nullptr) {
+        CloseArchive(reader);
+        return nullptr;
+    }
+    switch (status) {
+    case ArchiveStatus::BadArchive:
+        return "damaged payload: inconsistent end of central directory record";
+    case ArchiveStatus::InternalError:
+        return "out of memory";
+    default:
+        return "no payload found";
+    }
+}
+
+bool OpenPayload(SetupArchive& archive, const char* path) {
+    const char* problem = DiagnosePayload(path);
+    if (problem == nullptr && !archive.Open(path)) {
+        problem = "cannot be opened";
+    }
+    if (problem != nullptr) {
+        ReportProblem(path, problem);
+        return false;
+    }
+    return true;
+}
+
+// Entry visitor: returns false to stop with kExitBadInput.
+using EntryVisitor = bool (*)(SetupArchive& archive, int index, const ArchiveEntryInfo& info,
+                              void* context);
+
+// Visits every entry in archive order. kExitBadInput when a header within the
+// entry count cannot be read.
+int VisitEntries(SetupArchive& archive, const char* path, EntryVisitor visit, void* context) {
+    const int count = archive.GetEntryCount();
+    for (int index = 0; index < count; ++index) {
+        ArchiveEntryInfo info;
+        if (!archive.GetEntryInfo(index, &info)) {
+            if (count == kOpenEndedCount) {
+                break;
+            }
+            char reason[80];
+            snprintf(reason, sizeof(reason), "damaged payload: header of entry %d cannot be read",
+                     index);
+            ReportProblem(path, reason);
+            return kExitBadInput;
+        }
+        if (!visit(archive, index, info, context)) {
+            return kExitBadInput;
+        }
+    }
+    return kExitSuccess;
+}
+
+const char* MethodName(uint32_t method, char (&buffer)[24]) {
+    if (method == 0) {
+        return "stored";
+    }
+    if (method == 8) {
+        return "deflated";
+    }
+    snprintf(buffer, sizeof(buffer), "method%u", static_cast<unsigned>(method));
+    return buffer;
+}
+
+bool PrintEntry(SetupArchive&, int index, const ArchiveEntryInfo& info, void*) {
+    char methodBuffer[24];
+    const uint32_t date = info.dosDateTime >> 16;
+    const uint32_t time = info.dosDateTime & 0xFFFF;
+    printf("%5d  %-8s  %10u  %10u  %08X  %04u-%02u-%02u %02u:%02u:%02u  %s\n", index,
+           MethodName(info.method, methodBuffer), static_cast<unsigned>(info.uncompressedSize),
+           static_cast<unsigned>(info.compressedSize), static_cast<unsigned>(info.crc),
+           static_cast<unsigned>((date >> 9) + 1980), static_cast<unsigned>((date >> 5) & 0x0F),
+           static_cast<unsigned>(date & 0x1F), static_cast<unsigned>(time >> 11),
+           static_cast<unsigned>((time >> 5) & 0x3F), static_cast<unsigned>((time & 0x1F) * 2),
+           info.name);
+    return true;
+}
+
+const char* DescribeFailure(ExtractFailure failure) {
+    switch (failure) {
+    case ExtractFailure::None:
+        return "no failure";
+    case ExtractFailure::NoArchive:
+        return "no archive open";
+    case ExtractFailure::NoSuchEntry:
+        return "entry header cannot be read";
+    case ExtractFailure::UnsafeName:
+        return "name leaves the target directory";
+    case ExtractFailure::PathTooLong:
+        return "target path longer than 259 characters";
+    case ExtractFailure::DirectoryFailed:
+        return "directory cannot be created";
+    case ExtractFailure::FileNotCreated:
+        return "file cannot be created";
+    case ExtractFailure::EntryNotReadable:
+        return "damaged local header or unsupported method";
+    case ExtractFailure::DataError:
+        return "data cannot be read or inflated";
+    case ExtractFailure::WriteFailed:
+        return "file cannot be written";
+    case ExtractFailure::ChecksumMismatch:
+        return "CRC-32 mismatch";
+    case ExtractFailure::SizeMismatch:
+        return "data ends before the entry's size";
+    }
+    return "unknown failure";
+}
+
+struct ExtractRun {
+    const char* directory;
+    int failed;
+};
+
+bool ExtractOne(SetupArchive& archive, int index, const ArchiveEntryInfo& info, void* context) {
+    ExtractRun* run = static_cast<ExtractRun*>(context);
+    if (archive.ExtractEntry(index, run->directory, false, nullptr)) {
+        printf("%5d  ok      %s\n", index, info.name);
+    } else {
+        printf("%5d  FAILED  %s: %s\n", index, info.name,
+               DescribeFailure(archive.GetLastExtractFailure()));
+        ++run->failed;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunListCommand(int argc, char** argv) {
+    if (argc != 1) {
+        return ReportUsageError();
+    }
+    SetupArchive archive;
+    if (!OpenPayload(archive, argv[0])) {
+        return kExitBadInput;
+    }
+    return VisitEntries(archive, argv[0], PrintEntry, nullptr);
+}
+
+int RunExtractCommand(int argc, char** argv) {
+    if (argc != 2) {
+        return ReportUsageError();
+    }
+    SetupArchive archive;
+    if (!OpenPayload(archive, argv[0])) {
+        return kExitBadInput;
+    }
+    ExtractRun run{argv[1], 0};
+    const int status = VisitEntries(archive, argv[0], ExtractOne, &run);
+    if (status != kExitSuccess) {
+        return status;
+    }
+    if (run.failed > 0) {
+        char reason[64];
+        snprintf(reason, sizeof(reason), "failed entries: %d", run.failed);
+        ReportProblem(argv[0], reason);
+        return kExitEntriesFailed;
+    }
+    return kExitSuccess;
+}

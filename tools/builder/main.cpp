@@ -1,0 +1,65 @@
+// tolvanex-build: packs payloads behind a stub program, lists and extracts
+// them.
+#include <cstdio>
+#include <cstring>
+
+#include "tools/builder/builder_commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: tolvanex-build COMMAND ARGUMENTS...\n"
+    "\n"
+    "Commands:\n"
+    "  pack --stub STUB --out OUT [--store] ITEM...\n"
+    "      Copy STUB to OUT and append a payload holding the ITEMs, deflated\n"
+    "      unless --store is given. An ITEM is PATH (a file under its base\n"
+    "      name, a directory's files under their paths relative to it) or\n"
+    "      NAME=PATH (one file under the entry name NAME).\n"
+    "  list FILE\n"
+    "      One line per entry: index, method, size, compressed size, CRC-32,\n"
+    "      date and time, name.\n"
+    "  extract FILE DIR\n"
+    "      Extract every entry below DIR, one line per entry.\n"
+    "  --help\n"
+    "      Show this text.\n"
+    "\n"
+    "Exit codes: 0 success; 1 some entries could not be packed or extracted;\n"
+    "2 wrong arguments, or a file that cannot be read or holds no sound payload.\n";
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+const Command kCommands[] = {
+    {"pack", RunPackCommand},
+    {"list", RunListCommand},
+    {"extract", RunExtractCommand},
+};
+
+} // namespace
+
+int ReportUsageError() {
+    fputs(kUsage, stderr);
+    return kExitBadInput;
+}
+
+void ReportProblem(const char* subject, const char* reason) {
+    fprintf(stderr, "tolvanex-build: %s: %s\n", subject, reason);
+}
+
+int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "--help") == 0) {
+        fputs(kUsage, stdout);
+        return kExitSuccess;
+    }
+    if (argc >= 2) {
+        for (const Command& command : kCommands) {
+            if (strcmp(argv[1], command.name) == 0) {
+                return command.run(argc - 2, argv + 2);
+            }
+        }
+    }
+    return ReportUsageError();
+}
