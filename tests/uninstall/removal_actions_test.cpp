@@ -1,0 +1,200 @@
+// The platform's removal on the real file system, registry and service
+// manager (under Wine in the test run).
+#include "uninstall/removal_actions.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "windows_test_support.h"
+
+namespace {
+
+const char kTestKey[] = "Software\\Tolvanex Uninstall Test";
+const char kRegistrationKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvanex Uninstall Test";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kServiceName[] = "TolvanexUninstallTestService";
+
+class RemovalActionsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder = MakeScratchFolder("Tolvanex Uninstall Test");
+        environment = {folder + "uninstall.exe", FindProtectedFolders(), nullptr};
+        RemoveKeyTree(HKEY_CURRENT_USER, kTestKey);
+    }
+    void TearDown() override {
+        RemoveScratchFolder(folder);
+        RemoveKeyTree(HKEY_CURRENT_USER, kTestKey);
+        RemoveKeyTree(HKEY_LOCAL_MACHINE, kRegistrationKey);
+    }
+
+    RemovalOutcome Remove(RemovalKind kind, const std::string& target,
+                          RegistryRoot root = RegistryRoot::CurrentUser,
+                          const std::string& valueName = "") {
+        RemovalStep step{kind, target, root, valueName, false};
+        return PerformRemoval(step, &environment).outcome;
+    }
+
+    std::string folder;
+    RemovalEnvironment environment;
+};
+
+TEST_F(RemovalActionsTest, RemovesFilesAndPassesOverMissingOnes) {
+    std::string file = folder + "a.txt";
+    WriteTextFile(file, "a");
+    EXPECT_EQ(Remove(RemovalKind::File, file), RemovalOutcome::Removed);
+    EXPECT_FALSE(Exists(file));
+    EXPECT_EQ(Remove(RemovalKind::File, file), RemovalOutcome::Removed);
+    EXPECT_EQ(Remove(RemovalKind::Shortcut, folder + "missing\\x.lnk"), RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, RemovesAReadOnlyFile) {
+    std::string file = folder + "read-only.txt";
+    WriteTextFile(file, "a");
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(Remove(RemovalKind::File, file), RemovalOutcome::Removed);
+    EXPECT_FALSE(Exists(file));
+}
+
+TEST_F(RemovalActionsTest, KeepsAFileInUseAndSaysSo) {
+    std::string file = folder + "in use.dll";
+    WriteTextFile(file, "a");
+    HANDLE open = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(open, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Remove(RemovalKind::File, file), RemovalOutcome::InUse);
+    EXPECT_TRUE(Exists(file));
+    CloseHandle(open);
+    EXPECT_EQ(Remove(RemovalKind::File, file), RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, RemovesFoldersOnlyWhenEmpty) {
+    std::string data = folder + "Daten";
+    CreateDirectoryA(data.c_str(), nullptr);
+    WriteTextFile(data + "\\user.txt", "mine");
+    EXPECT_EQ(Remove(RemovalKind::Folder, data), RemovalOutcome::NotEmpty);
+    EXPECT_TRUE(Exists(data + "\\user.txt"));
+    DeleteFileA((data + "\\user.txt").c_str());
+    EXPECT_EQ(Remove(RemovalKind::ShellFolder, data + "\\"), RemovalOutcome::Removed);
+    EXPECT_FALSE(Exists(data));
+    EXPECT_EQ(Remove(RemovalKind::Folder, data), RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, RefusesASystemFolderUnderItsShortName) {
+    char shortName[MAX_PATH] = {};
+    std::string programFiles = folder.substr(0, folder.find_last_of('\\', folder.size() - 2));
+    ASSERT_GT(GetShortPathNameA(programFiles.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_EQ(CheckRemovablePath(shortName, {}), PathVerdict::Removable) << shortName;
+    EXPECT_EQ(Remove(RemovalKind::Folder, shortName), RemovalOutcome::Refused) << shortName;
+    EXPECT_TRUE(Exists(programFiles));
+}
+
+TEST_F(RemovalActionsTest, ProtectsTheSystemsOwnFolders) {
+    char path[MAX_PATH];
+    std::vector<std::string> expected;
+    expected.emplace_back(path, GetWindowsDirectoryA(path, MAX_PATH));
+    expected.emplace_back(path, GetSystemDirectoryA(path, MAX_PATH));
+    expected.push_back(folder.substr(0, folder.find_last_of('\\', folder.size() - 2)));
+    for (const std::string& system : expected) {
+        EXPECT_EQ(CheckRemovablePath(system, environment.protectedFolders), PathVerdict::Protected)
+            << system;
+    }
+}
+
+TEST_F(RemovalActionsTest, RemovesRegistryValuesAndBareKeys) {
+    std::string key = std::string(kTestKey) + "\\Bare";
+    SetStringValue(HKEY_CURRENT_USER, key, "", "default data, set by the installer");
+    SetStringValue(HKEY_CURRENT_USER, key, "Pfad", "C:\\x");
+    EXPECT_EQ(Remove(RemovalKind::RegistryValue, key, RegistryRoot::CurrentUser, "Pfad"),
+              RemovalOutcome::Removed);
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, key, "Pfad"));
+    EXPECT_EQ(Remove(RemovalKind::RegistryValue, key, RegistryRoot::CurrentUser, "Pfad"),
+              RemovalOutcome::Removed);
+    EXPECT_EQ(Remove(RemovalKind::RegistryKey, key + "\\"), RemovalOutcome::Removed);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
+    EXPECT_EQ(Remove(RemovalKind::RegistryKey, key), RemovalOutcome::Removed);
+    EXPECT_EQ(Remove(RemovalKind::RegistryValue, key, RegistryRoot::CurrentUser, "Pfad"),
+              RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, KeepsKeysWithSubkeysOrForeignValues) {
+    std::string parent = std::string(kTestKey) + "\\Parent";
+    SetStringValue(HKEY_CURRENT_USER, parent + "\\Child", "", "");
+    EXPECT_EQ(Remove(RemovalKind::RegistryKey, parent), RemovalOutcome::HasSubkeys);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, parent + "\\Child"));
+
+    std::string foreign = std::string(kTestKey) + "\\Foreign";
+    SetStringValue(HKEY_CURRENT_USER, foreign, "Fremd", "added later");
+    EXPECT_EQ(Remove(RemovalKind::RegistryKey, foreign), RemovalOutcome::HasForeignValues);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, foreign, "Fremd"));
+}
+
+TEST_F(RemovalActionsTest, RemovesTheRegistrationThatNamesThisUninstaller) {
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegistrationKey, "UninstallString",
+                   environment.uninstallerPath);
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegistrationKey, "DisplayName", "Test");
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegistrationKey, "URLInfoAbout", "");
+    EXPECT_EQ(Remove(RemovalKind::Registration, "Tolvanex Uninstall Test"),
+              RemovalOutcome::Removed);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kRegistrationKey));
+    EXPECT_EQ(Remove(RemovalKind::Registration, "Tolvanex Uninstall Test"),
+              RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, LeavesARegistrationTakenOverByAnotherInstallation) {
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegistrationKey, "UninstallString",
+                   "C:\\Elsewhere\\uninstall.exe");
+    EXPECT_EQ(Remove(RemovalKind::Registration, "Tolvanex Uninstall Test"),
+              RemovalOutcome::Removed);
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kRegistrationKey, "UninstallString"));
+}
+
+TEST_F(RemovalActionsTest, KeepsARegistrationWithForeignValues) {
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegistrationKey, "UninstallString",
+                   environment.uninstallerPath);
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegistrationKey, "Fremd", "x");
+    EXPECT_EQ(Remove(RemovalKind::Registration, "Tolvanex Uninstall Test"),
+              RemovalOutcome::HasForeignValues);
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRegistrationKey, "UninstallString"));
+    EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, kRegistrationKey, "Fremd"));
+}
+
+// An empty title made the installer write into the Uninstall key itself.
+TEST_F(RemovalActionsTest, NeverRemovesTheUninstallKeyItself) {
+    SetStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString",
+                   environment.uninstallerPath);
+    SetStringValue(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName", "");
+    EXPECT_EQ(Remove(RemovalKind::Registration, ""), RemovalOutcome::Removed);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
+    EXPECT_EQ(Remove(RemovalKind::Registration, "\\"), RemovalOutcome::Removed);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+TEST_F(RemovalActionsTest, StopsARunningServiceBeforeDeletingIt) {
+    DeleteTestService(kServiceName);
+    ASSERT_TRUE(CreateTestService(kServiceName, UNINSTALL_TEST_SERVICE));
+    ASSERT_TRUE(StartTestService(kServiceName));
+    EXPECT_EQ(Remove(RemovalKind::Service, kServiceName), RemovalOutcome::Removed);
+    EXPECT_FALSE(ServiceExists(kServiceName));
+    EXPECT_EQ(Remove(RemovalKind::Service, kServiceName), RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, DeletesAStoppedService) {
+    DeleteTestService(kServiceName);
+    ASSERT_TRUE(CreateTestService(kServiceName, "C:\\missing\\service.exe"));
+    EXPECT_EQ(Remove(RemovalKind::Service, kServiceName), RemovalOutcome::Removed);
+    EXPECT_FALSE(ServiceExists(kServiceName));
+}
+
+TEST_F(RemovalActionsTest, TheDestinationMayHoldOnlyTheUninstaller) {
+    WriteTextFile(folder + "uninstall.exe", "x");
+    EXPECT_EQ(Remove(RemovalKind::DestinationFolder, folder), RemovalOutcome::Removed);
+    EXPECT_TRUE(Exists(folder + "uninstall.exe")); // it goes last, by its copy
+    WriteTextFile(folder + "user.txt", "mine");
+    EXPECT_EQ(Remove(RemovalKind::DestinationFolder, folder), RemovalOutcome::NotEmpty);
+}
+
+} // namespace
