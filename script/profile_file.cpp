@@ -80,14 +80,14 @@ bool ParseHeader(std::string_view line, std::string_view* name) {
     return true;
 }
 
-bool IsComment(std::string_view line) {
+bool IsBlankOrComment(std::string_view line) {
     line = TrimLeft(line);
     return line.empty() || line[0] == ';';
 }
 
 // Lines that are neither headers, blank nor comments.
 bool ParseEntry(std::string_view line, EntryLine* entry) {
-    if (IsComment(line)) {
+    if (IsBlankOrComment(line)) {
         return false;
     }
     size_t equals = line.find('=');
@@ -177,9 +177,20 @@ bool SaveLines(const char* path, const Lines& lines) {
     return std::fclose(file) == 0 && written;
 }
 
-// Loads the file for a change; a missing file is an empty one.
-bool LoadForChange(const char* path, Lines* lines) {
-    return path != nullptr && LoadLines(path, lines) != LoadResult::Failed;
+// Applies change to the file's lines and writes them back if that changed
+// anything, so that a change that is none never creates or touches the file.
+// A missing file is an empty one; an unreadable one is left alone.
+template <typename Change> int ChangeFile(const char* path, Change change) {
+    Lines lines;
+    if (path == nullptr || LoadLines(path, &lines) == LoadResult::Failed) {
+        return 0;
+    }
+    Lines before = lines;
+    change(&lines);
+    if (lines == before) {
+        return 1;
+    }
+    return SaveLines(path, lines) ? 1 : 0;
 }
 
 // Loads the file for reading; a missing or unreadable file is an empty one.
@@ -198,14 +209,6 @@ std::string_view DropQuotes(std::string_view value) {
     return value;
 }
 
-std::string_view DropTrailingBlanks(std::string_view text) {
-    size_t end = text.size();
-    while (end > 0 && text[end - 1] == ' ') {
-        --end;
-    }
-    return text.substr(0, end);
-}
-
 uint32_t CopyTerminated(std::string_view text, char* buffer, uint32_t size) {
     if (buffer == nullptr || size == 0) {
         return 0;
@@ -217,10 +220,12 @@ uint32_t CopyTerminated(std::string_view text, char* buffer, uint32_t size) {
 }
 
 // Builds a double-NUL list in buffer of size bytes; a list that does not fit
-// is cut so that it still ends in two NULs, and counts as size - 2.
+// is cut so that it still ends in two NULs, and counts as size - 2. An empty
+// list is one NUL, or two where the platform writes two.
 class ListWriter {
 public:
-    ListWriter(char* buffer, uint32_t size) : buffer_(buffer), size_(size), used_(0), cut_(false) {}
+    ListWriter(char* buffer, uint32_t size, bool emptyAsTwoNuls)
+        : buffer_(buffer), size_(size), used_(0), cut_(false), emptyAsTwoNuls_(emptyAsTwoNuls) {}
 
     void Add(std::string_view item) {
         if (cut_) {
@@ -251,7 +256,7 @@ public:
             return size_ - 2;
         }
         buffer_[used_] = '\0';
-        if (used_ == 0) {
+        if (used_ == 0 && emptyAsTwoNuls_) {
             buffer_[1] = '\0';
         }
         return static_cast<uint32_t>(used_);
@@ -262,6 +267,7 @@ private:
     uint32_t size_;
     size_t used_;
     bool cut_;
+    bool emptyAsTwoNuls_;
 };
 
 std::string EntryText(std::string_view key, std::string_view value) {
@@ -320,30 +326,17 @@ void SetKey(Lines* lines, std::string_view sectionName, std::string_view key,
     lines->insert(lines->begin() + static_cast<std::ptrdiff_t>(at), EntryText(key, value));
 }
 
-void AddSectionIfMissing(Lines* lines, std::string_view name) {
-    std::vector<SectionSpan> sections = FindSections(*lines);
-    if (FindSection(sections, name) == nullptr) {
-        lines->push_back("[" + std::string(name) + "]");
-    }
-}
-
-// Removes the section's entries, keeping its header and other lines.
+// Empties the section, comments and blank lines included, keeping its header;
+// a missing section is added at the end of the file.
 void ClearSection(Lines* lines, std::string_view name) {
     std::vector<SectionSpan> sections = FindSections(*lines);
     const SectionSpan* section = FindSection(sections, name);
     if (section == nullptr) {
+        lines->push_back("[" + std::string(name) + "]");
         return;
     }
-    Lines kept(lines->begin(), lines->begin() + static_cast<std::ptrdiff_t>(section->begin));
-    for (size_t i = section->begin; i < section->end; ++i) {
-        EntryLine entry;
-        if (!ParseEntry((*lines)[i], &entry)) {
-            kept.push_back((*lines)[i]);
-        }
-    }
-    kept.insert(kept.end(), lines->begin() + static_cast<std::ptrdiff_t>(section->end),
-                lines->end());
-    lines->swap(kept);
+    lines->erase(lines->begin() + static_cast<std::ptrdiff_t>(section->begin),
+                 lines->begin() + static_cast<std::ptrdiff_t>(section->end));
 }
 
 } // namespace
@@ -351,7 +344,7 @@ void ClearSection(Lines* lines, std::string_view name) {
 uint32_t ProfileFileReadValue(const char* section, const char* key, const char* defaultValue,
                               char* buffer, uint32_t size, const char* path) {
     try {
-        std::string_view fallback = DropTrailingBlanks(defaultValue != nullptr ? defaultValue : "");
+        std::string_view fallback = defaultValue != nullptr ? defaultValue : "";
         if (section == nullptr || key == nullptr) {
             return CopyTerminated(fallback, buffer, size);
         }
@@ -372,27 +365,26 @@ uint32_t ProfileFileReadValue(const char* section, const char* key, const char* 
 int ProfileFileWriteValue(const char* section, const char* key, const char* value,
                           const char* path) {
     try {
-        Lines lines;
-        if (section == nullptr || !LoadForChange(path, &lines)) {
+        if (section == nullptr) {
             return 0;
         }
-        if (key == nullptr) {
-            RemoveSection(&lines, Trim(section));
-        } else if (value == nullptr) {
-            RemoveKey(&lines, Trim(section), Trim(key));
-        } else {
-            SetKey(&lines, Trim(section), Trim(key), TrimLeft(value), true);
-        }
-        return SaveLines(path, lines) ? 1 : 0;
+        return ChangeFile(path, [&](Lines* lines) {
+            if (key == nullptr) {
+                RemoveSection(lines, Trim(section));
+            } else if (value == nullptr) {
+                RemoveKey(lines, Trim(section), Trim(key));
+            } else {
+                SetKey(lines, Trim(section), Trim(key), Trim(value), true);
+            }
+        });
     } catch (const std::bad_alloc&) {
         return 0;
     }
 }
-
 uint32_t ProfileFileReadSection(const char* section, char* buffer, uint32_t size,
                                 const char* path) {
     try {
-        ListWriter list(buffer, size);
+        ListWriter list(buffer, size, true);
         if (section == nullptr || buffer == nullptr) {
             return list.Finish();
         }
@@ -409,13 +401,13 @@ uint32_t ProfileFileReadSection(const char* section, char* buffer, uint32_t size
         }
         return list.Finish();
     } catch (const std::bad_alloc&) {
-        return ListWriter(buffer, size).Finish();
+        return ListWriter(buffer, size, true).Finish();
     }
 }
 
 uint32_t ProfileFileReadSectionNames(char* buffer, uint32_t size, const char* path) {
     try {
-        ListWriter list(buffer, size);
+        ListWriter list(buffer, size, false);
         if (buffer == nullptr) {
             return 0;
         }
@@ -427,28 +419,27 @@ uint32_t ProfileFileReadSectionNames(char* buffer, uint32_t size, const char* pa
         }
         return list.Finish();
     } catch (const std::bad_alloc&) {
-        return ListWriter(buffer, size).Finish();
+        return ListWriter(buffer, size, false).Finish();
     }
 }
 
 int ProfileFileWriteSection(const char* section, const char* list, const char* path) {
     try {
-        Lines lines;
-        if (section == nullptr || list == nullptr || !LoadForChange(path, &lines)) {
+        if (section == nullptr || list == nullptr) {
             return 0;
         }
         std::string_view name = Trim(section);
-        ClearSection(&lines, name);
-        AddSectionIfMissing(&lines, name);
-        for (const char* item = list; *item != '\0'; item += std::strlen(item) + 1) {
-            std::string_view text(item);
-            size_t equals = text.find('=');
-            if (equals != std::string_view::npos) {
-                SetKey(&lines, name, Trim(text.substr(0, equals)),
-                       TrimLeft(text.substr(equals + 1)), false);
+        return ChangeFile(path, [&](Lines* lines) {
+            ClearSection(lines, name);
+            for (const char* item = list; *item != '\0'; item += std::strlen(item) + 1) {
+                std::string_view text(item);
+                size_t equals = text.find('=');
+                if (equals != std::string_view::npos) {
+                    SetKey(lines, name, Trim(text.substr(0, equals)), Trim(text.substr(equals + 1)),
+                           false);
+                }
             }
-        }
-        return SaveLines(path, lines) ? 1 : 0;
+        });
     } catch (const std::bad_alloc&) {
         return 0;
     }
