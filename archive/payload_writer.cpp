@@ -17,9 +17,6 @@ namespace {
 constexpr uint32_t kLocalHeaderSignature = 0x04034B66;
 constexpr uint32_t kCentralHeaderSignature = 0x02014B66;
 constexpr uint32_t kEndRecordSignature = 0x06054B66;
-constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kCentralHeaderSize = 46;
-constexpr uint32_t kEndRecordSize = 22;
 constexpr uint32_t kVersion = 20; // 2.0: deflate; made by MS-DOS
 constexpr uint32_t kAttributeArchive = 0x20;
 constexpr uint32_t kAttributeDirectory = 0x10;
@@ -288,7 +285,7 @@ uint32_t FileDosDateTime(const char* path) {
     struct tm local;
 #ifdef _WIN32
     struct _stat64 status;
-    if (_stat64(path, &status) != 0 || localtime_s(&local, &status.st_mtime) != 0) {
+    if (_stat64(path, &status) != 0 || _localtime64_s(&local, &status.st_mtime) != 0) {
         return kEarliestDosDateTime;
     }
 #else
