@@ -1,0 +1,7 @@
+# The reader is compiled into the fuzzer itself so that it carries the
+# coverage instrumentation libFuzzer steers by.
+tolvanex_add_fuzzer(archive_reader_fuzz
+                    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/archive_reader_fuzz.cpp
+                            ${PROJECT_SOURCE_DIR}/archive/archive_reader.cpp
+                    LIBS ZLIB::ZLIB SECONDS 45)
+target_include_directories(archive_reader_fuzz PRIVATE ${PROJECT_SOURCE_DIR})
