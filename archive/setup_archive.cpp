@@ -110,6 +110,20 @@ ExtractFailure JudgeDelivery(int lastCount, int closeStatus, uint32_t delivered,
     return ExtractFailure::None;
 }
 
+// ".." itself, and what Windows trims to it: dots and spaces after the two
+// dots are dropped from a path component.
+bool IsParentComponent(const char* begin, const char* end) {
+    if (end - begin < 2 || begin[0] != '.' || begin[1] != '.') {
+        return false;
+    }
+    for (const char* c = begin + 2; c < end; ++c) {
+        if (*c != '.' && *c != ' ') {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool IsSafeEntryName(const char* name) {
@@ -120,7 +134,7 @@ bool IsSafeEntryName(const char* name) {
     const char* component = name;
     for (const char* c = name;; ++c) {
         if (*c == '\0' || IsSeparator(*c)) {
-            if (c - component == 2 && component[0] == '.' && component[1] == '.') {
+            if (IsParentComponent(component, c)) {
                 return false;
             }
             if (*c == '\0') {

@@ -44,7 +44,8 @@ enum class ExtractFailure {
 };
 
 // True when the name stays inside the directory it is extracted to: not
-// empty, no ".." component, no leading separator, no drive or colon.
+// empty, no ".." component (nor "..." or ".. ", which Windows trims to ".."),
+// no leading separator, no drive or colon.
 bool IsSafeEntryName(const char* name);
 
 class SetupArchive {
