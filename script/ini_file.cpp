@@ -190,6 +190,20 @@ void TrimRange(const char** start, const char** end) {
     }
 }
 
+// The hexadecimal text of data as a new string, or null.
+char* FormatHex(const void* data, uint32_t size) {
+    char* text = static_cast<char*>(std::malloc(2 * static_cast<size_t>(size) + 1));
+    if (text == nullptr) {
+        return nullptr;
+    }
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    for (uint32_t i = 0; i < size; ++i) {
+        std::snprintf(text + 2 * static_cast<size_t>(i), 3, "%02X", bytes[i]);
+    }
+    text[2 * static_cast<size_t>(size)] = '\0';
+    return text;
+}
+
 } // namespace
 
 int NormalizeRadix(int radix) {
@@ -348,10 +362,12 @@ char* IniFile::ReadValue(const char* section, const char* key, const char* defau
     uint32_t size = kValueStep;
     for (;;) {
         // One byte more than the service is told, so the text always ends.
-        char* buffer = static_cast<char*>(std::calloc(size + 1, 1));
+        char* buffer = static_cast<char*>(std::malloc(size + 1));
         if (buffer == nullptr) {
             return nullptr;
         }
+        buffer[0] = '\0';
+        buffer[size] = '\0';
         uint32_t count = ProfileReadValue(section, key, fallback, buffer, size, path_);
         if (count + 1 < size || size > UINT32_MAX - kValueStep - 1) {
             return buffer;
@@ -535,20 +551,6 @@ uint32_t IniFile::ReadBinary(const char* section, const char* key, void* buffer,
     }
     std::free(value);
     return count;
-}
-
-// The hexadecimal text of data as a new string, or null.
-static char* FormatHex(const void* data, uint32_t size) {
-    char* text = static_cast<char*>(std::malloc(2 * static_cast<size_t>(size) + 1));
-    if (text == nullptr) {
-        return nullptr;
-    }
-    const unsigned char* bytes = static_cast<const unsigned char*>(data);
-    for (uint32_t i = 0; i < size; ++i) {
-        std::snprintf(text + 2 * static_cast<size_t>(i), 3, "%02X", bytes[i]);
-    }
-    text[2 * static_cast<size_t>(size)] = '\0';
-    return text;
 }
 
 int IniFile::WriteBinary(const char* section, const char* key, const void* data, uint32_t size) {

@@ -2,14 +2,18 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
-#include <new>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace {
 
+// A file's lines without their line ends: views into its text for reading,
+// strings of their own for changing.
+using LineViews = std::vector<std::string_view>;
 using Lines = std::vector<std::string>;
 
 constexpr size_t kNoLine = static_cast<size_t>(-1);
@@ -97,7 +101,7 @@ bool ParseEntry(std::string_view line, EntryLine* entry) {
     return true;
 }
 
-std::vector<SectionSpan> FindSections(const Lines& lines) {
+template <typename LineList> std::vector<SectionSpan> FindSections(const LineList& lines) {
     std::vector<SectionSpan> sections;
     sections.push_back({std::string_view(), kNoLine, 0, lines.size()});
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -119,7 +123,8 @@ const SectionSpan* FindSection(const std::vector<SectionSpan>& sections, std::st
     return nullptr;
 }
 
-size_t FindKey(const Lines& lines, const SectionSpan& section, std::string_view key) {
+template <typename LineList>
+size_t FindKey(const LineList& lines, const SectionSpan& section, std::string_view key) {
     for (size_t i = section.begin; i < section.end; ++i) {
         EntryLine entry;
         if (ParseEntry(lines[i], &entry) && EqualNoCase(entry.key, key)) {
@@ -131,36 +136,49 @@ size_t FindKey(const Lines& lines, const SectionSpan& section, std::string_view 
 
 enum class LoadResult { Loaded, Missing, Failed };
 
-LoadResult LoadLines(const char* path, Lines* lines) {
+LoadResult LoadText(const char* path, std::string* text) {
     std::FILE* file = std::fopen(path, "rb");
     if (file == nullptr) {
         return errno == ENOENT ? LoadResult::Missing : LoadResult::Failed;
     }
-    std::string content;
-    char chunk[4096];
+    // Room for the whole file at once: values are read again and again as
+    // their buffer grows, so each read of a long value must stay cheap.
+    // (A directory reports an absurd length; it fails at the first read.)
+    constexpr long kLengthHintLimit = 1L << 30;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long length = std::ftell(file);
+        if (length > 0 && length < kLengthHintLimit) {
+            text->reserve(static_cast<size_t>(length));
+        }
+        std::rewind(file);
+    }
+    char chunk[16384];
     size_t count;
     while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        content.append(chunk, count);
+        text->append(chunk, count);
     }
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    if (failed) {
-        return LoadResult::Failed;
-    }
+    return failed ? LoadResult::Failed : LoadResult::Loaded;
+}
+
+// Lines end in LF or CR LF; the last may have no end.
+LineViews SplitLines(std::string_view text) {
+    LineViews lines;
     size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        if (end == std::string::npos) {
-            end = content.size();
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
         }
         size_t length = end - start;
-        if (length > 0 && content[end - 1] == '\r') {
+        if (length > 0 && text[end - 1] == '\r') {
             --length;
         }
-        lines->emplace_back(content, start, length);
+        lines.push_back(text.substr(start, length));
         start = end + 1;
     }
-    return LoadResult::Loaded;
+    return lines;
 }
 
 bool SaveLines(const char* path, const Lines& lines) {
@@ -181,25 +199,26 @@ bool SaveLines(const char* path, const Lines& lines) {
 // anything, so that a change that is none never creates or touches the file.
 // A missing file is an empty one; an unreadable one is left alone.
 template <typename Change> int ChangeFile(const char* path, Change change) {
-    Lines lines;
-    if (path == nullptr || LoadLines(path, &lines) == LoadResult::Failed) {
+    std::string text;
+    if (path == nullptr || LoadText(path, &text) == LoadResult::Failed) {
         return 0;
     }
-    Lines before = lines;
+    LineViews before = SplitLines(text);
+    Lines lines(before.begin(), before.end());
     change(&lines);
-    if (lines == before) {
+    if (std::equal(lines.begin(), lines.end(), before.begin(), before.end())) {
         return 1;
     }
     return SaveLines(path, lines) ? 1 : 0;
 }
 
-// Loads the file for reading; a missing or unreadable file is an empty one.
-Lines LoadForRead(const char* path) {
-    Lines lines;
-    if (path != nullptr && LoadLines(path, &lines) != LoadResult::Loaded) {
-        lines.clear();
+// Loads the file for reading into text, whose lines the result views; a
+// missing or unreadable file is an empty one.
+LineViews LoadForRead(const char* path, std::string* text) {
+    if (path == nullptr || LoadText(path, text) != LoadResult::Loaded) {
+        text->clear();
     }
-    return lines;
+    return SplitLines(*text);
 }
 
 std::string_view DropQuotes(std::string_view value) {
@@ -295,10 +314,11 @@ void RemoveKey(Lines* lines, std::string_view sectionName, std::string_view key)
     }
 }
 
-// The line behind the last entry of the section, where a new key goes.
+// The line behind the last entry of the section, where a new key goes: blank
+// lines and comments that end a section usually lead into the next one.
 size_t EndOfEntries(const Lines& lines, const SectionSpan& section) {
     size_t end = section.end;
-    while (end > section.begin && Trim(lines[end - 1]).empty()) {
+    while (end > section.begin && IsBlankOrComment(lines[end - 1])) {
         --end;
     }
     return end;
@@ -319,7 +339,9 @@ void SetKey(Lines* lines, std::string_view sectionName, std::string_view key,
     if (line != kNoLine) {
         EntryLine entry;
         ParseEntry((*lines)[line], &entry);
-        (*lines)[line] = EntryText(entry.key, value);
+        if (!entry.hasValue || entry.value != value) {
+            (*lines)[line] = EntryText(entry.key, value);
+        }
         return;
     }
     size_t at = EndOfEntries(*lines, *section);
@@ -343,12 +365,13 @@ void ClearSection(Lines* lines, std::string_view name) {
 
 uint32_t ProfileFileReadValue(const char* section, const char* key, const char* defaultValue,
                               char* buffer, uint32_t size, const char* path) {
+    std::string_view fallback = defaultValue != nullptr ? defaultValue : "";
     try {
-        std::string_view fallback = defaultValue != nullptr ? defaultValue : "";
         if (section == nullptr || key == nullptr) {
             return CopyTerminated(fallback, buffer, size);
         }
-        Lines lines = LoadForRead(path);
+        std::string text;
+        LineViews lines = LoadForRead(path, &text);
         std::vector<SectionSpan> sections = FindSections(lines);
         const SectionSpan* found = FindSection(sections, Trim(section));
         size_t line = found != nullptr ? FindKey(lines, *found, Trim(key)) : kNoLine;
@@ -357,8 +380,8 @@ uint32_t ProfileFileReadValue(const char* section, const char* key, const char* 
             return CopyTerminated(fallback, buffer, size);
         }
         return CopyTerminated(DropQuotes(entry.value), buffer, size);
-    } catch (const std::bad_alloc&) {
-        return CopyTerminated(std::string_view(), buffer, size);
+    } catch (const std::exception&) {
+        return CopyTerminated(fallback, buffer, size);
     }
 }
 
@@ -377,7 +400,7 @@ int ProfileFileWriteValue(const char* section, const char* key, const char* valu
                 SetKey(lines, Trim(section), Trim(key), Trim(value), true);
             }
         });
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return 0;
     }
 }
@@ -388,7 +411,8 @@ uint32_t ProfileFileReadSection(const char* section, char* buffer, uint32_t size
         if (section == nullptr || buffer == nullptr) {
             return list.Finish();
         }
-        Lines lines = LoadForRead(path);
+        std::string text;
+        LineViews lines = LoadForRead(path, &text);
         std::vector<SectionSpan> sections = FindSections(lines);
         const SectionSpan* found = FindSection(sections, Trim(section));
         for (size_t i = found != nullptr ? found->begin : 0; found != nullptr && i < found->end;
@@ -400,7 +424,7 @@ uint32_t ProfileFileReadSection(const char* section, char* buffer, uint32_t size
             }
         }
         return list.Finish();
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return ListWriter(buffer, size, true).Finish();
     }
 }
@@ -411,14 +435,15 @@ uint32_t ProfileFileReadSectionNames(char* buffer, uint32_t size, const char* pa
         if (buffer == nullptr) {
             return 0;
         }
-        Lines lines = LoadForRead(path);
+        std::string text;
+        LineViews lines = LoadForRead(path, &text);
         for (const SectionSpan& section : FindSections(lines)) {
             if (section.header != kNoLine) {
                 list.Add(section.name);
             }
         }
         return list.Finish();
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return ListWriter(buffer, size, false).Finish();
     }
 }
@@ -440,7 +465,7 @@ int ProfileFileWriteSection(const char* section, const char* list, const char* p
                 }
             }
         });
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) {
         return 0;
     }
 }
