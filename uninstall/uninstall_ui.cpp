@@ -47,6 +47,8 @@ std::string DisplayName(const RemovalStep& step) {
     case RemovalKind::Registration:
         return "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
                step.target;
+    case RemovalKind::DestinationFolder:
+        return step.target.substr(0, step.target.find_last_not_of('\\') + 1);
     default:
         return step.target;
     }

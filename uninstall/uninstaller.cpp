@@ -11,9 +11,14 @@
 
 namespace {
 
+// Redrawing the progress window and handling its messages for every step
+// would cost more than the steps themselves in a large installation.
+constexpr DWORD kProgressIntervalMilliseconds = 50;
+
 struct UninstallRun {
     RemovalEnvironment environment;
     HWND progressWindow;
+    DWORD lastProgressTick;
 };
 
 RemovalResult PerformStep(const RemovalStep& step, void* context) {
@@ -21,7 +26,13 @@ RemovalResult PerformStep(const RemovalStep& step, void* context) {
 }
 
 void ReportProgress(const RemovalStep& step, size_t index, size_t count, void* context) {
-    ShowProgress(static_cast<UninstallRun*>(context)->progressWindow, step, index, count);
+    auto* run = static_cast<UninstallRun*>(context);
+    DWORD now = GetTickCount();
+    if (index > 0 && now - run->lastProgressTick < kProgressIntervalMilliseconds) {
+        return;
+    }
+    run->lastProgressTick = now;
+    ShowProgress(run->progressWindow, step, index, count);
 }
 
 std::string ModulePath() {
@@ -65,7 +76,7 @@ int RunUninstaller(HINSTANCE instance, const char* commandLine) {
         return kExitIncomplete;
     }
 
-    UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr};
+    UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr, 0};
     if (!quiet) {
         run.progressWindow = CreateProgressWindow(instance, name);
     }

@@ -44,6 +44,32 @@ int RunProgram(const std::string& program, const std::string& arguments) {
     return static_cast<int>(code);
 }
 
+#ifdef UNINSTALL_ROBOT
+// A word of a robot script: quoted, with its escapes.
+std::string RobotWord(const std::string& text) {
+    std::string word = "\"";
+    for (char c : text) {
+        word += c == '\\' ? "\\\\" : c == '"' ? "\\\"" : c == '\n' ? "\\n" : std::string(1, c);
+    }
+    return word + "\"";
+}
+
+// Runs the UI robot on a script and returns its exit code; its transcript
+// goes to the test's output.
+int RunRobot(const std::string& script) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string scriptPath = std::string(temp) + "uninstall-robot-script.txt";
+    WriteTextFile(scriptPath, script);
+    int code = RunProgram(UNINSTALL_ROBOT, "\"" + scriptPath + "\"");
+    DeleteFileA(scriptPath.c_str());
+    return code;
+}
+
+const char kConfirmation[] = "Möchten Sie Tolvanex Uninstall E2E und alle zugehörigen Komponenten "
+                             "vollständig von Ihrem Computer entfernen?";
+#endif
+
 // The uninstaller's copy removes the original a moment after it has ended.
 bool WaitUntilGone(const std::string& path) {
     for (int i = 0; i < 300 && Exists(path); ++i) {
@@ -247,5 +273,60 @@ TEST_F(UninstallProgramTest, UnsafeEntriesAreLeftAndReported) {
     ExpectAllButTheFolderRemoved();
     EXPECT_TRUE(WaitUntilGone(folder));
 }
+
+#ifdef UNINSTALL_ROBOT
+// A robot script that starts the uninstaller, answers its message boxes in
+// turn (answer, then the text it must show) and expects its exit code.
+std::string RobotScript(const std::string& program,
+                        const std::vector<std::pair<const char*, std::string>>& boxes,
+                        int exitCode) {
+    std::string script = "start " + RobotWord(program) + "\n";
+    for (const auto& box : boxes) {
+        script += std::string("answer-msgbox ") + box.first + " Deinstallation " +
+                  RobotWord(box.second) + "\n";
+    }
+    return script + "wait-exit " + std::to_string(exitCode) + "\n";
+}
+
+TEST_F(UninstallProgramTest, ThroughItsWindowsAsksThenTellsItIsDone) {
+    Install();
+    std::string done = "Tolvanex Uninstall E2E wurde erfolgreich von Ihrem Computer entfernt.";
+    EXPECT_EQ(RunRobot(RobotScript(uninstaller, {{"yes", kConfirmation}, {"ok", done}}, 0)), 0);
+    ExpectAllButTheFolderRemoved();
+    EXPECT_TRUE(WaitUntilGone(folder));
+}
+
+TEST_F(UninstallProgramTest, ThroughItsWindowsListsWhatRemains) {
+    Install();
+    WriteTextFile(folder + "meins.txt", "mine");
+    std::string report = "Tolvanex Uninstall E2E wurde von Ihrem Computer entfernt. Folgende "
+                         "Elemente konnten jedoch nicht entfernt werden:\n\nOrdner \"" +
+                         folder.substr(0, folder.size() - 1) +
+                         "\": Der Ordner ist nicht leer.\n\nSie können diese Elemente selbst "
+                         "entfernen.";
+    EXPECT_EQ(RunRobot(RobotScript(uninstaller, {{"yes", kConfirmation}, {"ok", report}}, 1)), 0);
+    ExpectAllButTheFolderRemoved();
+    EXPECT_TRUE(Exists(folder + "meins.txt"));
+}
+
+TEST_F(UninstallProgramTest, ThroughItsWindowsRemovesNothingWhenTheUserSaysNo) {
+    Install();
+    EXPECT_EQ(RunRobot(RobotScript(uninstaller, {{"no", kConfirmation}}, 1)), 0);
+    EXPECT_TRUE(Exists(files[0]));
+    EXPECT_TRUE(Exists(logPath));
+    EXPECT_TRUE(ServiceExists(kServiceName));
+    Sleep(1000);
+    EXPECT_TRUE(Exists(uninstaller));
+}
+
+TEST_F(UninstallProgramTest, ThroughItsWindowsTellsOfAMissingLog) {
+    Install();
+    DeleteFileA(logPath.c_str());
+    std::string message = "Die Deinstallationsdatei \"" + logPath +
+                          "\" wurde nicht gefunden.\n\nEs wurde nichts entfernt.";
+    EXPECT_EQ(RunRobot(RobotScript(uninstaller, {{"ok", message}}, 2)), 0);
+    EXPECT_TRUE(Exists(files[0]));
+}
+#endif
 
 } // namespace
