@@ -161,7 +161,9 @@ int64_t FindEndRecord(const ArchiveFileOps& ops, void* stream) {
         return 0;
     }
     const int64_t limit = fileSize < kEndRecordSearchLimit ? fileSize : kEndRecordSearchLimit;
-    unsigned char block[kEndRecordScanBlock + 4];
+    // Blocks overlap by four bytes so that no signature straddles two.
+    constexpr int64_t kBlockSize = kEndRecordScanBlock + 4;
+    unsigned char block[kBlockSize];
     int64_t backDistance = 4;
     while (backDistance < limit) {
         backDistance += kEndRecordScanBlock;
@@ -170,7 +172,7 @@ int64_t FindEndRecord(const ArchiveFileOps& ops, void* stream) {
         }
         const int64_t blockStart = fileSize - backDistance;
         const int64_t rest = fileSize - blockStart;
-        const uint32_t blockLength = static_cast<uint32_t>(rest < 1028 ? rest : 1028);
+        const uint32_t blockLength = static_cast<uint32_t>(rest < kBlockSize ? rest : kBlockSize);
         if (!SeekTo(ops, stream, blockStart) || !ReadExactly(ops, stream, block, blockLength)) {
             return 0;
         }

@@ -413,21 +413,15 @@ RawEntry Falsified(RawEntry entry, void (*change)(RawEntry&)) {
     return entry;
 }
 
+// What the reference archives do not already cover.
 TEST(EntryData, FalsifiedFieldsGiveTheirStatus) {
     const Bytes data = CompressibleBytes(30000, 9);
-    const RawEntry stored = StoredEntry("s", data);
-    const RawEntry deflated = DeflatedEntry("d", data);
     const DataCase cases[] = {
-        {"wrong CRC, stored", Falsified(stored, [](RawEntry& e) { e.crc ^= 1; }), Ok, Ok, CrcError},
-        {"wrong CRC, deflated", Falsified(deflated, [](RawEntry& e) { e.crc ^= 1; }), Ok, Ok,
-         CrcError},
-        {"method 12", Falsified(stored, [](RawEntry& e) { e.method = 12; }), BadArchive, Ok, Ok},
-        {"bad deflate data",
-         Falsified(deflated, [](RawEntry& e) { e.data.assign(e.data.size(), 0xFF); }), Ok, -3, Ok},
+        {"wrong CRC, stored", Falsified(StoredEntry("s", data), [](RawEntry& e) { e.crc ^= 1; }),
+         Ok, Ok, CrcError},
         {"deflate stream cut short",
-         Falsified(deflated, [](RawEntry& e) { e.data.resize(e.data.size() / 2); }), Ok, -5, Ok},
-        {"local extra field only",
-         Falsified(deflated, [](RawEntry& e) { e.localExtra = std::string(9, 'L'); }), Ok, Ok, Ok},
+         Falsified(DeflatedEntry("d", data), [](RawEntry& e) { e.data.resize(e.data.size() / 2); }),
+         Ok, -5, Ok},
     };
     for (const DataCase& c : cases) {
         SCOPED_TRACE(c.description);
