@@ -82,6 +82,21 @@ std::vector<PayloadEntry> SupportEntries() {
     };
 }
 
+std::string RobotWord(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\n') {
+            quoted += "\\n";
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 RobotRun RunRobot(const std::string& script, const std::string& setupPath,
                   const std::string& tempDirectory, const std::vector<std::string>& environment) {
     std::string scriptPath = tempDirectory + "\\..\\wizard.robot";

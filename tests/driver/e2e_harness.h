@@ -26,6 +26,9 @@ bool BuildSetup(const std::string& outPath, const std::vector<PayloadEntry>& ent
 // A payload's support files: the pictures, the licence and readme texts.
 std::vector<PayloadEntry> SupportEntries();
 
+// A text as one quoted word of a robot script.
+std::string RobotWord(const std::string& text);
+
 struct RobotRun {
     int exitCode;
     std::string transcript;

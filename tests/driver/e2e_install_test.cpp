@@ -16,21 +16,10 @@ const char kUserKey[] = "Software\\TolvanexE2E";
 const char kServiceA[] = "TolvanexE2EA";
 const char kServiceB[] = "TolvanexE2EB";
 
-// A robot word in quotes, with the robot's escapes.
-std::string Word(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-        }
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 std::string ServiceFailure(const char* name) {
     return "answer-msgbox ok Fehler " +
-           Word(std::string("Der Dienst \"") + name + "\" konnte nicht installiert werden.") + "\n";
+           RobotWord(std::string("Der Dienst \"") + name + "\" konnte nicht installiert werden.") +
+           "\n";
 }
 
 class Installation : public testing::Test {
@@ -66,7 +55,7 @@ protected:
                "click 1\n"
                "wait-window Setup 117\n"
                "expect-text 715 " +
-               Word(destination) +
+               RobotWord(destination) +
                "\nclick 1\n"
                "wait-window Setup 120\nclick 1\n";
     }
