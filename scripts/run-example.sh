@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# The example installer, from nothing to an installed application: installs
+# what is missing, builds, packs examples/ into setup.exe and runs it under
+# Wine. With a usable X display the wizard opens in a window for you to click
+# through; without one (or with --headless) it runs in a private Xvfb while
+# the robot takes the default path and screenshots every page. At the end it
+# shows where the example was installed, its uninstall log and the pictures.
+#   scripts/run-example.sh [--headless]
+# TOLVANEX_BUILD_DIR names another folder for the build trees (default build/).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TOLVANEX_BUILD_DIR:-$root/build}
+out=$build/example
+headless=no
+[ "${1:-}" = "--headless" ] && headless=yes
+
+"$root/scripts/install-deps.sh"
+
+# The same build trees as scripts/build.sh, with only what the example needs.
+configure() {
+  local dir=$1 type=$2; shift 2
+  [ -f "$build/$dir/CMakeCache.txt" ] ||
+    cmake -S "$root" -B "$build/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
+}
+echo "== building"
+configure native RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
+configure win64 RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+configure win32 MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTOLVANEX_TESTS=OFF
+programs=(setup uninstall beispiel beispieldienst)
+cmake --build "$build/native" --target tolvanex-build >/dev/null
+cmake --build "$build/win64" --target "${programs[@]}" tolvanex_robot >/dev/null
+cmake --build "$build/win32" --target "${programs[@]}" >/dev/null
+
+# Packs the example behind the setup.exe of one build tree.
+pack() {
+  local tree=$build/$1 target=$2
+  mkdir -p "$(dirname "$target")"
+  "$build/native/tools/builder/tolvanex-build" pack --stub "$tree/driver/setup.exe" \
+    --out "$target" \
+    setup.ini="$root/examples/payload/setup.ini" \
+    left.jpg="$root/resources/pictures/left.jpg" top.jpg="$root/resources/pictures/top.jpg" \
+    license.rtf="$root/examples/payload/license.rtf" readme.rtf="$root/examples/payload/readme.rtf" \
+    uninstall.exe="$tree/uninstall/uninstall.exe" \
+    file_1="$tree/examples/beispiel.exe" file_2="$root/examples/payload/liesmich.txt" \
+    file_3="$tree/examples/beispieldienst.exe" file_4="$root/examples/payload/vorlage.txt" >/dev/null
+}
+echo "== packing"
+rm -rf "$out"
+pack win32 "$out/win32/setup.exe" # the product, for 32-bit Windows
+pack win64 "$out/win64/setup.exe" # the same for the 64-bit Wine here
+
+# A fresh prefix; its desktop is a folder of its own, not the home directory.
+export WINEPREFIX=$out/wineprefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+wine_run() { "$root/scripts/wine-run" "$@"; }
+windows_path() { echo "Z:$1" | tr / '\\'; }
+
+display_works() {
+  [ -n "${DISPLAY:-}" ] && xwd -root -silent -display "$DISPLAY" >/dev/null 2>&1
+}
+xvfb_pid= watcher_pid=
+finish() {
+  [ -n "$watcher_pid" ] && kill "$watcher_pid" 2>/dev/null || true
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap finish EXIT
+if [ "$headless" = no ] && ! display_works; then
+  headless=yes
+fi
+if [ "$headless" = yes ]; then
+  for n in $(seq 160 199); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  sleep 1
+fi
+
+echo "== preparing a Wine prefix in $WINEPREFIX"
+wine_run cmd /c exit >/dev/null 2>&1 || true
+desktop=$(wine_run cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')
+desktop_dir=$(wine_run winepath -u "$desktop\\Desktop" 2>/dev/null)
+if [ -L "$desktop_dir" ]; then
+  rm "$desktop_dir" && mkdir "$desktop_dir"
+fi
+
+shots=$out/screenshots
+if [ "$headless" = no ]; then
+  echo "== running the example setup in a window: click through it yourself"
+  wine_run "$out/win64/setup.exe" || true
+else
+  echo "== running the example setup headless on $DISPLAY; the robot clicks"
+  # No window manager: Wine's windows need none to wait for.
+  wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  mkdir -p "$shots"
+  work=$out/robot
+  mkdir -p "$work"
+  # The robot asks for each picture with NAME.rect ("left top width height").
+  watch_requests() {
+    while true; do
+      for request in "$work"/*.rect; do
+        [ -e "$request" ] || continue
+        name=$(basename "$request" .rect)
+        read -r left top width height <"$request"
+        xwd -root -silent -display "$DISPLAY" |
+          convert xwd:- -crop "${width}x${height}+${left}+${top}" +repage "$shots/$name.png"
+        touch "$work/$name.png"
+        rm -f "$request"
+      done
+      sleep 0.2
+    done
+  }
+  watch_requests &
+  watcher_pid=$!
+  cat >"$work/default-path.robot" <<'STEPS'
+start ${SETUP}
+wait-window Setup 101
+screenshot 1-welcome
+click 1
+wait-window Setup 107
+click 1000
+screenshot 2-licence
+click 1
+wait-window Setup 131
+screenshot 3-readme
+click 1
+wait-window Setup 115
+type 301 "Erika Muster"
+type 302 "Beispiel GmbH"
+screenshot 4-userinfo
+click 1
+wait-window Setup 117
+screenshot 5-destination
+click 1
+wait-window Setup 120
+screenshot 6-ready
+click 1
+wait-window Setup 122
+screenshot 7-finish
+click 1
+wait-exit 0
+STEPS
+  wine_run "$build/win64/tools/robot/tolvanex_robot.exe" \
+    --set "SETUP=$(windows_path "$out/win64/setup.exe")" --shot-dir "$(windows_path "$work")" \
+    --transcript "$(windows_path "$out/robot-transcript.txt")" \
+    "$(windows_path "$work/default-path.robot")" >/dev/null ||
+    { echo "the robot failed; its transcript:"; cat "$out/robot-transcript.txt"; exit 1; }
+fi
+
+installed=$(realpath -m "$(wine_run winepath -u 'C:\Program Files\Tolvanex Beispiel' 2>/dev/null)")
+echo
+if [ ! -f "$installed/uninstall.log" ]; then
+  echo "Nothing was installed (the setup was cancelled)."
+  exit 0
+fi
+echo "Installed into C:\\Program Files\\Tolvanex Beispiel, on this machine:"
+echo "  $installed"
+(cd "$installed" && find . -type f | sed 's|^\./|    |' | sort)
+echo
+echo "Its uninstall log ($installed/uninstall.log):"
+sed 's/\r$//; s/^/    /' "$installed/uninstall.log"
+echo
+echo "The product setup.exe for 32-bit Windows: $out/win32/setup.exe"
+if [ "$headless" = yes ]; then
+  echo "Screenshots of the run: $shots"
+  ls "$shots" | sed 's/^/    /'
+else
+  echo "No screenshots: the wizard ran in a window on your display."
+fi
