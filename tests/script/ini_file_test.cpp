@@ -552,10 +552,16 @@ TEST_F(IniFileTest, JunkFilesReadAsDefaults) {
     EXPECT_EQ("no final line end", Stored("s", "k"));
 }
 
-// The platform's profile functions convert the whole value between code pages
-// on each of the some thousand reads that fetch it; a quarter of the size
-// keeps the run short there and still takes hundreds of growth steps.
-#ifdef _WIN32
+// Fetching a value this long takes some thousand reads of the whole file. The
+// platform's profile functions convert the value between code pages on each,
+// and the address sanitizer maps and unmaps every block this large; a quarter
+// of the size keeps those runs short and still takes hundreds of steps.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TOLVANEX_SLOW_LARGE_BLOCKS 1
+#endif
+#endif
+#if defined(_WIN32) || defined(__SANITIZE_ADDRESS__) || defined(TOLVANEX_SLOW_LARGE_BLOCKS)
 constexpr size_t kHugeValueSize = 1 << 18;
 #else
 constexpr size_t kHugeValueSize = 1 << 20;
