@@ -193,7 +193,7 @@ void TrimRange(const char** start, const char** end) {
 
 // The hexadecimal text of data as a new string, or null.
 char* FormatHex(const void* data, uint32_t size) {
-    if (size > (SIZE_MAX - 1) / 2) {
+    if (static_cast<size_t>(size) > (SIZE_MAX - 1) / 2) {
         return nullptr; // the text would not fit in memory on a 32-bit platform
     }
     char* text = static_cast<char*>(std::malloc(2 * static_cast<size_t>(size) + 1));
