@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -156,20 +157,22 @@ std::string NormalForm(const std::string& bytes) {
             end = bytes.size();
         }
         std::string line = Trim(bytes.substr(start, end - start));
+        start = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line = Trim(line.substr(0, line.size() - 1));
         }
+        if (line.empty()) {
+            continue;
+        }
         size_t close = line.rfind(']');
         size_t equals = line.find('=');
-        if (line.empty()) {
-        } else if (line[0] == '[' && close != std::string::npos) {
+        if (line[0] == '[' && close != std::string::npos) {
             normal += "[" + Trim(line.substr(1, close - 1)) + "]\r\n";
         } else if (equals != std::string::npos) {
             normal += Trim(line.substr(0, equals)) + "=" + Trim(line.substr(equals + 1)) + "\r\n";
         } else {
             normal += line + "\r\n";
         }
-        start = end + 1;
     }
     return normal;
 }
