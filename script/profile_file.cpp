@@ -1,8 +1,8 @@
 #include "profile_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>

@@ -3,8 +3,10 @@
 // every write rewrites it whole, keeping all lines it does not change.
 //
 // Names match case-insensitively (ASCII), blanks around section names, keys
-// and values are ignored, lines end in CR LF when written. A missing or
-// unreadable file reads as empty.
+// and values are ignored, lines end in CR LF when written. Where a name occurs
+// twice, the first section and the first key count; lines before the first
+// section header form the section with the empty name. Lines starting with
+// ";" are comments. A missing or unreadable file reads as empty.
 #pragma once
 
 #include <cstdint>
