@@ -184,6 +184,9 @@ void WriteState(const Options& options, const std::string& page, INT_PTR result,
 // Handles the window's messages until it is gone or the time is up.
 void Hold(HWND window, DWORD holdMs) {
     DWORD start = GetTickCount();
+    // Wine paints transparent controls (the page titles) only from a message
+    // loop, not through UpdateWindow: let the loop paint the page once.
+    InvalidateRect(window, nullptr, TRUE);
     while (IsWindow(window) && GetTickCount() - start < holdMs) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
         MSG message;

@@ -21,6 +21,7 @@ namespace {
 constexpr DWORD kPollMs = 50;
 constexpr DWORD kDefaultTimeoutMs = 20000;
 constexpr WPARAM kInfoCommand = 10283;
+constexpr DWORD kPaintSettleMs = 500;
 
 struct Robot {
     std::map<std::string, std::string> variables;
@@ -118,6 +119,11 @@ Outcome Start(Robot& robot, const Words& words) {
     if (robot.running) {
         return Fail("a program is already running");
     }
+    if (robot.program.hProcess != nullptr) {
+        CloseHandle(robot.program.hProcess);
+        CloseHandle(robot.program.hThread);
+        robot.program = {};
+    }
     std::string error;
     if (!StartProgram(words, &robot.program, &error)) {
         return Fail(error);
@@ -176,8 +182,11 @@ Outcome CompareText(Robot& robot, const Words& words, bool whole) {
     if (control == nullptr) {
         return Fail(error);
     }
-    std::string text = ReadText(control);
-    bool matches = whole ? text == words[1] : text.find(words[1]) != std::string::npos;
+    std::string text;
+    bool matches = WaitFor(robot.timeoutMs, [&] {
+        text = ReadText(control);
+        return whole ? text == words[1] : text.find(words[1]) != std::string::npos;
+    });
     return matches ? Pass() : Fail("text is " + Quote(text));
 }
 
@@ -200,7 +209,8 @@ Outcome CompareState(Robot& robot, const Words& words, StateReader read, const c
     if (!ParseFlag(words[1], &expected)) {
         return Fail("expected true or false, not " + words[1]);
     }
-    bool actual = read(control);
+    bool actual = !expected;
+    WaitFor(robot.timeoutMs, [&] { return (actual = read(control)) == expected; });
     return actual == expected ? Pass()
                               : Fail(std::string(what) + " is " + (actual ? "true" : "false"));
 }
@@ -229,7 +239,8 @@ Outcome ExpectProgress(Robot& robot, const Words& words) {
     if (!ParseNumber(words[1], &expected)) {
         return Fail("not a number: " + words[1]);
     }
-    int position = ProgressPosition(bar);
+    int position = -1;
+    WaitFor(robot.timeoutMs, [&] { return (position = ProgressPosition(bar)) == expected; });
     return position == expected ? Pass() : Fail("position is " + std::to_string(position));
 }
 
@@ -320,6 +331,21 @@ Outcome SysCommand(Robot& robot, const Words& words) {
     return SystemCommand(robot, static_cast<WPARAM>(command));
 }
 
+// As dragging the window by its caption does.
+Outcome DragWindow(Robot& robot, const Words& words) {
+    long left = 0;
+    long top = 0;
+    if (robot.window == nullptr || !IsWindow(robot.window)) {
+        return Fail("no current window");
+    }
+    if (!ParseNumber(words[0], &left) || !ParseNumber(words[1], &top)) {
+        return Fail("not a position: " + words[0] + " " + words[1]);
+    }
+    SetWindowPos(robot.window, nullptr, static_cast<int>(left), static_cast<int>(top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return Pass();
+}
+
 int ButtonOfAnswer(const std::string& answer) {
     static const std::map<std::string, int> buttons = {
         {"ok", IDOK}, {"cancel", IDCANCEL}, {"yes", IDYES}, {"no", IDNO}};
@@ -404,6 +430,7 @@ Outcome Screenshot(Robot& robot, const Words& words) {
     if (robot.window == nullptr || !IsWindow(robot.window)) {
         return Fail("no current window");
     }
+    Sleep(kPaintSettleMs); // let the last input's repaint reach the screen
     HWND subject = robot.window;
     if (HWND box = FindMessageBox(ProgramId(robot))) {
         subject = box;
@@ -451,34 +478,52 @@ bool ReadFileText(const std::string& path, std::string* text) {
     return true;
 }
 
-Outcome ExpectFileLine(Robot&, const Words& words) {
-    std::string text;
-    if (!ReadFileText(words[0], &text)) {
-        return Fail("cannot read " + words[0]);
-    }
+bool HasLine(const std::string& text, const std::string& wanted) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        if (line == words[1]) {
-            return Pass();
+        if (line == wanted) {
+            return true;
         }
+    }
+    return false;
+}
+
+// Files may be written by programs that are still starting: wait for them.
+Outcome ExpectFileLine(Robot& robot, const Words& words) {
+    std::string text;
+    if (WaitFor(robot.timeoutMs,
+                [&] { return ReadFileText(words[0], &text) && HasLine(text, words[1]); })) {
+        return Pass();
     }
     return Fail("no such line in " + words[0] + ":\n" + text);
 }
 
-Outcome ExpectFileMatch(Robot&, const Words& words) {
+Outcome ExpectFileLacks(Robot&, const Words& words) {
     std::string text;
     if (!ReadFileText(words[0], &text)) {
         return Fail("cannot read " + words[0]);
     }
+    if (text.find(words[1]) != std::string::npos) {
+        return Fail(words[0] + " holds " + Quote(words[1]) + ":\n" + text);
+    }
+    return Pass();
+}
+
+Outcome ExpectFileMatch(Robot& robot, const Words& words) {
+    std::regex pattern;
     try {
-        if (std::regex_search(text, std::regex(words[1]))) {
-            return Pass();
-        }
+        pattern = std::regex(words[1]);
     } catch (const std::regex_error&) {
         return Fail("not a regular expression: " + words[1]);
+    }
+    std::string text;
+    if (WaitFor(robot.timeoutMs, [&] {
+            return ReadFileText(words[0], &text) && std::regex_search(text, pattern);
+        })) {
+        return Pass();
     }
     return Fail("no match in " + words[0] + ":\n" + text);
 }
@@ -486,6 +531,14 @@ Outcome ExpectFileMatch(Robot&, const Words& words) {
 Outcome ExpectNoFile(Robot&, const Words& words) {
     if (GetFileAttributesW(Widen(words[0]).c_str()) != INVALID_FILE_ATTRIBUTES) {
         return Fail(words[0] + " exists");
+    }
+    return Pass();
+}
+
+Outcome RemoveFile(Robot&, const Words& words) {
+    std::wstring path = Widen(words[0]);
+    if (!DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return Fail("cannot delete " + words[0]);
     }
     return Pass();
 }
@@ -519,6 +572,7 @@ const CommandInfo kCommands[] = {
     {"close", 0, 0, Close},
     {"info", 0, 0, Info},
     {"syscommand", 1, 1, SysCommand},
+    {"move-window", 2, 2, DragWindow},
     {"answer-msgbox", 1, 3, AnswerMessageBox},
     {"wait-exit", 1, 1, WaitExit},
     {"terminate", 0, 0, Terminate},
@@ -526,8 +580,10 @@ const CommandInfo kCommands[] = {
     {"dump", 0, 0, Dump},
     {"sleep", 1, 1, Pause},
     {"expect-file-line", 2, 2, ExpectFileLine},
+    {"expect-file-lacks", 2, 2, ExpectFileLacks},
     {"expect-file-match", 2, 2, ExpectFileMatch},
     {"expect-no-file", 1, 1, ExpectNoFile},
+    {"delete-file", 1, 1, RemoveFile},
 };
 
 struct Transcript {

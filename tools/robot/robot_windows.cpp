@@ -261,10 +261,10 @@ int ProgressPosition(HWND bar) {
 }
 
 void ClickButton(HWND button) {
-    // Sent messages are handled in order: once the program answers the
-    // second one, it has handled the click or opened a dialog of its own.
-    SendNotifyMessageW(button, BM_CLICK, 0, 0);
-    WaitUntilHandled(button);
+    // Posted like a mouse click: a dialog the click opens runs its own
+    // message loop, which a sent message would keep from painting.
+    PostMessageW(button, BM_CLICK, 0, 0);
+    WaitForPostedInput(button);
 }
 
 void TypeText(HWND edit, const std::string& text) {
@@ -301,8 +301,9 @@ bool PressKey(HWND window, const std::string& name) {
 }
 
 void SendSystemCommand(HWND window, WPARAM command) {
-    SendNotifyMessageW(window, WM_SYSCOMMAND, command, 0);
-    WaitUntilHandled(window);
+    // The system menu posts its commands too.
+    PostMessageW(window, WM_SYSCOMMAND, command, 0);
+    WaitForPostedInput(window);
 }
 
 std::string DescribeControls(HWND window) {

@@ -39,8 +39,8 @@ bool IsChecked(HWND control);
 // Position of a progress bar; -1 when it does not answer.
 int ProgressPosition(HWND bar);
 
-// Presses a button as a mouse click does. The click has been handled, or the
-// program waits in a dialog it opened, when this returns.
+// Presses a button as a mouse click does, and gives the program a moment to
+// handle it.
 void ClickButton(HWND button);
 
 // Replaces the edit's text as selecting all and typing would.
