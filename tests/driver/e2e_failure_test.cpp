@@ -115,4 +115,33 @@ TEST_F(Failures, WithoutSetupScriptOnlyTheThreeFixedPagesAreShown) {
     EXPECT_TRUE(DirectoryIsEmpty(temp));
 }
 
+const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char* const kRegistrationValues[] = {"UninstallString", "DisplayName", "DisplayVersion",
+                                           "Publisher", "URLInfoAbout"};
+
+void DeleteRegistrationValues() {
+    for (const char* value : kRegistrationValues) {
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kUninstallRoot, value);
+    }
+}
+
+// Without a title the registration would land in the Uninstall key itself.
+TEST_F(Failures, AnEmptyTitleRegistersNothing) {
+    DeleteRegistrationValues();
+    std::vector<PayloadEntry> entries = SupportEntries();
+    entries.push_back({"setup.ini", "[main]\r\nversion=1.0\r\ndestdir=" + installDir + "\r\n", ""});
+    RobotRun run =
+        RunRobot(std::string(kInstallSteps) + "wait-window Setup 122\nclick 1\nwait-exit 0\n",
+                 Build(entries), temp);
+    EXPECT_EQ(run.exitCode, 0) << run.transcript;
+    EXPECT_TRUE(PathExists(installDir + "uninstall.log"));
+    for (const char* value : kRegistrationValues) {
+        DWORD type = 0;
+        std::string data;
+        EXPECT_FALSE(ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallRoot, value, &type, &data))
+            << value << " was written into the Uninstall key";
+    }
+    DeleteRegistrationValues();
+}
+
 } // namespace
