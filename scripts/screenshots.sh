@@ -30,10 +30,16 @@ sleep 1
 
 # Wine draws the window frames itself (there is no window manager), and the
 # pages' font gets the metrics it has on Windows (6 x 13 pixel base units),
-# for which the pictures are made (DejaVu Sans Condensed has those metrics).
+# for which the pictures are made (DejaVu Sans Condensed, from the Debian
+# package fonts-dejavu-extra, has those metrics).
 "$root/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 "$root/scripts/wine-run" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
   /v 'MS Sans Serif' /d 'DejaVu Sans Condensed' /f >/dev/null 2>&1
+# The caption buttons' glyphs come from Wine's own Marlett.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+fi
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 
 windows_path() { echo "Z:$1" | tr / '\\'; }
 
