@@ -147,8 +147,9 @@ RemovalResult RemoveRegistryValue(RegistryRoot root, const std::string& keyPath,
     return FromError(static_cast<DWORD>(error));
 }
 
-// Whether the open key holds no subkeys and no value but its default one.
-RemovalResult CheckKeyIsBare(HKEY key) {
+// Whether the open key holds no subkeys and no values, except, where it
+// belongs to the installation, its default value.
+RemovalResult CheckKeyIsBare(HKEY key, bool defaultValueIsOurs) {
     DWORD subkeys = 0;
     DWORD values = 0;
     LONG error = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
@@ -163,8 +164,9 @@ RemovalResult CheckKeyIsBare(HKEY key) {
         char name[2];
         DWORD nameLength = sizeof name;
         error = RegEnumValueA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
-        // Any name longer than the empty one does not fit and is foreign.
-        if (error == ERROR_MORE_DATA || (error == ERROR_SUCCESS && nameLength > 0)) {
+        // A name that does not fit two bytes is not the empty default name.
+        bool isDefault = error == ERROR_SUCCESS && nameLength == 0;
+        if (!isDefault || !defaultValueIsOurs) {
             return Result(RemovalOutcome::HasForeignValues);
         }
     }
@@ -178,17 +180,9 @@ RemovalResult RemoveRegistryKey(HKEY root, const std::string& keyPath, bool defa
     if (error != ERROR_SUCCESS) {
         return FromError(static_cast<DWORD>(error));
     }
-    RemovalResult bare = CheckKeyIsBare(key.key);
+    RemovalResult bare = CheckKeyIsBare(key.key, defaultValueIsOurs);
     if (bare.outcome != RemovalOutcome::Removed) {
         return bare;
-    }
-    if (!defaultValueIsOurs) {
-        DWORD values = 0;
-        RegQueryInfoKeyA(key.key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
-                         nullptr, nullptr, nullptr, nullptr);
-        if (values > 0) {
-            return Result(RemovalOutcome::HasForeignValues);
-        }
     }
     RegCloseKey(key.key);
     key.key = nullptr;
@@ -279,8 +273,9 @@ RemovalResult CheckDestinationFolder(const std::string& folder,
     if (!IsRemovableOnDisk(folder, protectedFolders)) {
         return Result(RemovalOutcome::Removed);
     }
+    std::string pattern = folder.back() == '\\' ? folder + "*" : folder + "\\*";
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
+    HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE) {
         return FromError(GetLastError());
     }

@@ -100,37 +100,32 @@ NumberedEntries ReadNumberedEntries(const IniFile& log, const char* section, siz
     return entries;
 }
 
-// A logged text of an entry ("" when absent); marks the step damaged when the
-// text is longer than the installer's buffers could have held.
-std::string TakeField(const EntryFields& fields, const char* field, bool& tooLong) {
+// A logged text of an entry; "" when absent.
+std::string FieldText(const EntryFields& fields, const char* field) {
     auto found = fields.find(field);
-    if (found == fields.end()) {
-        return std::string();
-    }
-    tooLong = tooLong || found->second.size() >= kLogPathSize;
-    return found->second;
+    return found == fields.end() ? std::string() : found->second;
 }
 
 RemovalStep MakeStep(RemovalKind kind, const std::string& target) {
     return RemovalStep{kind, target, RegistryRoot::LocalMachine, std::string(), false};
 }
 
-// Adds a section's entries from the last number to the first.
+// Adds a section's entries from the last number to the first. A text longer
+// than the installer's buffers could have held marks its step as damaged; a
+// root name of any length reads as the installer reads it.
 void AddSectionSteps(const NumberedEntries& entries, RemovalKind kind,
                      std::vector<RemovalStep>& steps) {
+    bool isRegistry = kind == RemovalKind::RegistryKey || kind == RemovalKind::RegistryValue;
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         const EntryFields& fields = entry->second;
-        RemovalStep step = MakeStep(kind, std::string());
-        if (kind == RemovalKind::RegistryKey || kind == RemovalKind::RegistryValue) {
-            bool rootTooLong = false;
-            step.root = RegistryRootFromName(TakeField(fields, "_hkey", rootTooLong).c_str());
-            step.target = TakeField(fields, "_key", step.tooLong);
-            if (kind == RemovalKind::RegistryValue) {
-                step.valueName = TakeField(fields, "_value", step.tooLong);
-            }
-        } else {
-            step.target = TakeField(fields, "", step.tooLong);
+        RemovalStep step = MakeStep(kind, FieldText(fields, isRegistry ? "_key" : ""));
+        if (isRegistry) {
+            step.root = RegistryRootFromName(FieldText(fields, "_hkey").c_str());
         }
+        if (kind == RemovalKind::RegistryValue) {
+            step.valueName = FieldText(fields, "_value");
+        }
+        step.tooLong = step.target.size() >= kLogPathSize || step.valueName.size() >= kLogPathSize;
         steps.push_back(step);
     }
 }
@@ -166,14 +161,12 @@ std::string StepIdentity(const RemovalStep& step) {
     switch (step.kind) {
     case RemovalKind::Shortcut:
     case RemovalKind::File:
-        return step.target.empty() || NormalizePath(step.target).empty()
-                   ? std::string()
-                   : "file:" + NormalizePath(step.target);
     case RemovalKind::ShellFolder:
-    case RemovalKind::Folder:
-        return step.target.empty() || NormalizePath(step.target).empty()
-                   ? std::string()
-                   : "folder:" + NormalizePath(step.target);
+    case RemovalKind::Folder: {
+        std::string path = NormalizePath(step.target);
+        bool isFolder = step.kind == RemovalKind::ShellFolder || step.kind == RemovalKind::Folder;
+        return path.empty() ? path : (isFolder ? "folder:" : "file:") + path;
+    }
     case RemovalKind::RegistryKey:
     case RemovalKind::RegistryValue:
         return kind + ":" + std::to_string(static_cast<int>(step.root)) + ":" +

@@ -82,6 +82,15 @@ void RegisterProgressBarClass() {
     }
 }
 
+// One line of the closing list: kind, name and reason.
+std::string DescribeFailure(HINSTANCE instance, const RemovalFailure& failure) {
+    std::string kind = LoadText(instance, IDS_KIND_FIRST + static_cast<UINT>(failure.step.kind));
+    std::string reason = FormatText(LoadText(instance, ReasonId(failure)),
+                                    static_cast<unsigned long>(failure.result.systemError));
+    return FormatText(LoadText(instance, IDS_ITEM_LINE), kind.c_str(),
+                      DisplayName(failure.step).c_str(), reason.c_str());
+}
+
 } // namespace
 
 bool ConfirmRemoval(HINSTANCE instance, const std::string& applicationName) {
@@ -125,14 +134,6 @@ void ShowLogError(HINSTANCE instance, const std::string& logPath, LogStatus stat
     UINT id = status == LogStatus::Missing ? IDS_LOG_MISSING : IDS_LOG_DAMAGED;
     ShowMessage(instance, nullptr, FormatText(LoadText(instance, id), logPath.c_str()),
                 MB_OK | MB_ICONERROR);
-}
-
-std::string DescribeFailure(HINSTANCE instance, const RemovalFailure& failure) {
-    std::string kind = LoadText(instance, IDS_KIND_FIRST + static_cast<UINT>(failure.step.kind));
-    std::string reason = FormatText(LoadText(instance, ReasonId(failure)),
-                                    static_cast<unsigned long>(failure.result.systemError));
-    return FormatText(LoadText(instance, IDS_ITEM_LINE), kind.c_str(),
-                      DisplayName(failure.step).c_str(), reason.c_str());
 }
 
 void ShowRemovalReport(HINSTANCE instance, const std::string& applicationName,

@@ -28,6 +28,3 @@ void ShowLogError(HINSTANCE instance, const std::string& logPath, LogStatus stat
 // The closing message: success, or the list of what remains and why.
 void ShowRemovalReport(HINSTANCE instance, const std::string& applicationName,
                        const RemovalReport& report);
-
-// One line of that list: kind, name and reason.
-std::string DescribeFailure(HINSTANCE instance, const RemovalFailure& failure);
