@@ -68,14 +68,14 @@ bool BelongsTo(HWND window, DWORD processId) {
     return processId == 0 || owner == processId;
 }
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows(DWORD processId) {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
     std::vector<HWND> result;
     for (HWND window : windows) {
         if (IsWindowVisible(window) && BelongsTo(window, processId)) {
