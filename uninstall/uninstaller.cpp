@@ -53,6 +53,29 @@ std::string ApplicationName(const RemovalPlan& plan, const std::string& folder) 
                                          : plan.applicationTitle;
 }
 
+// Works through the plan, with the progress window unless quiet, and
+// leaves the uninstaller's own removal to its copy.
+RemovalReport RemoveInstallation(HINSTANCE instance, const RemovalPlan& plan,
+                                 const std::string& uninstallerPath, const std::string& name,
+                                 bool quiet) {
+    UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr, 0};
+    if (!quiet) {
+        run.progressWindow = CreateProgressWindow(instance, name);
+    }
+    RemovalCallbacks callbacks{PerformStep, ReportProgress, &run};
+    RemovalReport report = RunRemovalPlan(plan, run.environment.protectedFolders, callbacks);
+    RemovalResult selfRemoval = StartSelfRemoval(uninstallerPath);
+    if (selfRemoval.outcome != RemovalOutcome::Removed) {
+        RemovalStep step{RemovalKind::File, uninstallerPath, RegistryRoot::LocalMachine,
+                         std::string(), false};
+        report.failures.push_back(RemovalFailure{step, selfRemoval});
+    }
+    if (run.progressWindow != nullptr) {
+        DestroyWindow(run.progressWindow);
+    }
+    return report;
+}
+
 } // namespace
 
 int RunUninstaller(HINSTANCE instance, const char* commandLine) {
@@ -75,22 +98,7 @@ int RunUninstaller(HINSTANCE instance, const char* commandLine) {
     if (!quiet && !ConfirmRemoval(instance, name)) {
         return kExitIncomplete;
     }
-
-    UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr, 0};
-    if (!quiet) {
-        run.progressWindow = CreateProgressWindow(instance, name);
-    }
-    RemovalCallbacks callbacks{PerformStep, ReportProgress, &run};
-    RemovalReport report = RunRemovalPlan(plan, run.environment.protectedFolders, callbacks);
-    RemovalResult selfRemoval = StartSelfRemoval(uninstallerPath);
-    if (selfRemoval.outcome != RemovalOutcome::Removed) {
-        RemovalStep step{RemovalKind::File, uninstallerPath, RegistryRoot::LocalMachine,
-                         std::string(), false};
-        report.failures.push_back(RemovalFailure{step, selfRemoval});
-    }
-    if (run.progressWindow != nullptr) {
-        DestroyWindow(run.progressWindow);
-    }
+    RemovalReport report = RemoveInstallation(instance, plan, uninstallerPath, name, quiet);
     if (!quiet) {
         ShowRemovalReport(instance, name, report);
     }
