@@ -194,14 +194,18 @@ bool SameFile(const std::string& first, const std::string& second) {
     return !a.empty() && a == NormalizePath(LongPath(second));
 }
 
-// The UninstallString of an open key; empty when it has none.
-std::string ReadUninstallString(HKEY key) {
+// Whether the open Uninstall key belongs to this program: its UninstallString
+// names it, or it has none.
+bool IsRegisteredTo(HKEY key, const std::string& uninstallerPath) {
     char value[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH;
     DWORD type = 0;
     LONG error = RegQueryValueExA(key, "UninstallString", nullptr, &type,
                                   reinterpret_cast<BYTE*>(value), &size);
-    return error == ERROR_SUCCESS && type == REG_SZ ? std::string(value) : std::string();
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return true;
+    }
+    return error == ERROR_SUCCESS && type == REG_SZ && SameFile(value, uninstallerPath);
 }
 
 // The Uninstall key named after the application. It is only ours while its
@@ -216,8 +220,7 @@ RemovalResult RemoveRegistration(const std::string& title, const std::string& un
     if (error != ERROR_SUCCESS) {
         return FromError(static_cast<DWORD>(error));
     }
-    std::string registered = ReadUninstallString(key.key);
-    if (!registered.empty() && !SameFile(registered, uninstallerPath)) {
+    if (!IsRegisteredTo(key.key, uninstallerPath)) {
         return Result(RemovalOutcome::Removed);
     }
     for (const char* value : kRegistrationValues) {
