@@ -6,9 +6,9 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "driver/bounded_text.h"
 #include "driver/dll_search.h"
 #include "driver/install_data.h"
 #include "driver/uninstall_log.h"
@@ -21,15 +21,6 @@
 namespace {
 
 constexpr int kDecimal = 10;
-
-void CopyText(char* target, size_t size, const char* text) {
-    size_t length = std::strlen(text);
-    if (length >= size) {
-        length = size - 1;
-    }
-    std::memmove(target, text, length);
-    target[length] = '\0';
-}
 
 // The key of list item `index` in one of the script's "%s..." key forms.
 struct ItemKey {
@@ -50,7 +41,7 @@ void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t s
     ReadText(section, key, buffer, size);
     char* expanded = ExpandPlaceholders(buffer);
     if (expanded != nullptr) {
-        CopyText(buffer, size, expanded);
+        CopyBoundedText(buffer, size, expanded);
         delete[] expanded;
     }
 }
@@ -71,7 +62,7 @@ void SetProgress(int position) {
 // Creates every missing level of `path`, from the top down.
 void CreateDirectoryLevels(const char* path) {
     char partial[MAX_PATH];
-    CopyText(partial, sizeof partial, path);
+    CopyBoundedText(partial, sizeof partial, path);
     size_t start = (partial[0] == '\\' && partial[1] == '\\') ? 2 : 0; // \\server\share
     for (char* p = partial + start; *p != '\0'; ++p) {
         if (*p == '\\' && p > partial && p[-1] != ':') {
@@ -91,20 +82,23 @@ void ShowErrorWithName(UINT textId, const char* caption, const char* name) {
     delete[] format;
 }
 
+// A log path that does not fit leaves the log unbound: nothing is written.
 void StartLog(UninstallLogWriter& log) {
     size_t length = std::strlen(Run.DestinationDirectory);
     if (length == 0 || Run.DestinationDirectory[length - 1] != '\\') {
-        CopyText(Run.DestinationDirectory + length, kPathSize - length, "\\");
+        AppendBoundedText(Run.DestinationDirectory, kPathSize, "\\");
     }
     char path[MAX_PATH];
-    std::snprintf(path, sizeof path, "%s%s", Run.DestinationDirectory, kUninstallLogName);
+    if (!JoinBoundedText(path, sizeof path, Run.DestinationDirectory, kUninstallLogName)) {
+        path[0] = '\0';
+    }
     StartUninstallLog(log, UninstallLog, path, Run.Settings.ApplicationTitle);
 }
 
 void PlaceInstallDirectory(char* path) {
     const char* replaced = ReplaceAll(path, "%%INSTALLDIR%%", Run.DestinationDirectory);
     if (replaced != path) {
-        CopyText(path, kPathSize, replaced);
+        CopyBoundedText(path, kPathSize, replaced);
     }
 }
 
@@ -144,14 +138,14 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, UninstallLo
     Repaint();
     PayloadArchive.ExtractEntry(index, nullptr, false, ReportInstallProgress);
     char key[sizeof info.name];
-    CopyText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
+    CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
     ReadExpanded(kFilesSection, key, target, sizeof target);
-    char source[MAX_PATH * 2];
-    std::snprintf(source, sizeof source, "%s%s", Run.DestinationDirectory, info.name);
-    // A name that leads out of the destination was not extracted; moving
-    // whatever file that name reaches would be wrong.
-    if (IsSafeEntryName(info.name)) {
+    char source[MAX_PATH];
+    // A name that leads out of the destination, or one too long for it, was
+    // not extracted; moving whatever file that name reaches would be wrong.
+    if (IsSafeEntryName(info.name) &&
+        JoinBoundedText(source, sizeof source, Run.DestinationDirectory, info.name)) {
         MoveToTarget(source, target);
     } else {
         ReportFileNotCopied(target);
@@ -183,9 +177,9 @@ void InstallDotNetFramework() {
         return;
     }
     char installer[MAX_PATH];
-    std::snprintf(installer, sizeof installer, "%s%s", Run.StagingDirectory,
-                  kDotNetRedistributableFile);
-    if (IsDotNetInstallNeeded(installer) != 1) {
+    if (!JoinBoundedText(installer, sizeof installer, Run.StagingDirectory,
+                         kDotNetRedistributableFile) ||
+        IsDotNetInstallNeeded(installer) != 1) {
         return;
     }
     char commandLine[MAX_PATH + 100];
@@ -207,15 +201,14 @@ void RegisterUninstaller() {
         return;
     }
     char path[MAX_PATH + 64];
-    std::snprintf(path, sizeof path, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\%s",
-                  s.ApplicationTitle);
+    JoinBoundedText(path, sizeof path, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
+                    s.ApplicationTitle);
     HKEY key = nullptr;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) {
         return;
     }
     char uninstaller[MAX_PATH];
-    std::snprintf(uninstaller, sizeof uninstaller, "%s%s", Run.DestinationDirectory,
-                  kUninstallerFile);
+    JoinBoundedText(uninstaller, sizeof uninstaller, Run.DestinationDirectory, kUninstallerFile);
     SetStringValue(key, "UninstallString", uninstaller);
     SetStringValue(key, "DisplayName", s.ApplicationTitle);
     SetStringValue(key, "DisplayVersion", s.ApplicationVersion);

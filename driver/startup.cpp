@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "driver/bounded_text.h"
 #include "driver/dll_search.h"
 #include "driver/install_data.h"
 #include "resources/resource_ids.h"
@@ -18,23 +19,6 @@ IniFile SetupScript;
 IniFile UninstallLog;
 
 namespace {
-
-void CopyText(char* target, size_t size, const char* text) {
-    size_t length = std::strlen(text);
-    if (length >= size) {
-        length = size - 1;
-    }
-    std::memmove(target, text, length);
-    target[length] = '\0';
-}
-
-void AppendBackslash(char* path, size_t size) {
-    size_t length = std::strlen(path);
-    if (length + 1 < size) {
-        path[length] = '\\';
-        path[length + 1] = '\0';
-    }
-}
 
 void ShowStartupError(UINT textId) {
     char* text = LoadResourceString(textId);
@@ -82,16 +66,19 @@ void ClosePreparingDialog() {
     }
 }
 
-// A fresh directory named after a unique temporary file name.
-void CreateStagingDirectory() {
+// A fresh directory named after a unique temporary file name. False when
+// there is none: the support files would otherwise land wherever an empty
+// path leads, and be deleted from there again.
+bool CreateStagingDirectory() {
     char tempDirectory[MAX_PATH] = "";
     char name[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, tempDirectory);
-    GetTempFileNameA(tempDirectory, "~", 0, name);
+    if (GetTempPathA(MAX_PATH, tempDirectory) == 0 ||
+        GetTempFileNameA(tempDirectory, "~", 0, name) == 0) {
+        return false;
+    }
     DeleteFileA(name);
-    AppendBackslash(name, sizeof name);
-    CreateDirectoryA(name, nullptr);
-    CopyText(Run.StagingDirectory, sizeof Run.StagingDirectory, name);
+    return AppendBoundedText(name, sizeof name, "\\") && CreateDirectoryA(name, nullptr) &&
+           CopyBoundedText(Run.StagingDirectory, sizeof Run.StagingDirectory, name);
 }
 
 // Extracts every support file into the staging directory and counts the
@@ -157,13 +144,13 @@ void ReadRegistryDefaults() {
         ReadRegistryText(key, "ProgramFilesDir", Run.ProgramFilesDirectory, kPathSize);
         RegCloseKey(key);
     }
-    AppendBackslash(Run.ProgramFilesDirectory, kPathSize);
+    AppendBoundedText(Run.ProgramFilesDirectory, kPathSize, "\\");
 }
 
 void ExpandDestinationDirectory() {
     char* expanded = ExpandPlaceholders(Run.Settings.DestinationDirectory);
     if (expanded != nullptr) {
-        CopyText(Run.DestinationDirectory, kPathSize, expanded);
+        CopyBoundedText(Run.DestinationDirectory, kPathSize, expanded);
         delete[] expanded;
     }
 }
@@ -176,21 +163,18 @@ void CreateTitleFont() {
         CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "");
 }
 
+// A script whose path does not fit is not read: the defaults apply.
 void LoadSettings() {
     char path[MAX_PATH];
-    CopyText(path, sizeof path, Run.StagingDirectory);
-    size_t length = std::strlen(path);
-    CopyText(path + length, sizeof path - length, kSetupScriptFile);
-    SetupScript.SetFile(path);
+    if (JoinBoundedText(path, sizeof path, Run.StagingDirectory, kSetupScriptFile)) {
+        SetupScript.SetFile(path);
+    }
     LoadSetupSettings(SetupScript, &Run.Settings);
 }
 
 void SetPicturePaths() {
-    size_t length = std::strlen(Run.StagingDirectory);
-    CopyText(Run.LeftPicturePath, kPathSize, Run.StagingDirectory);
-    CopyText(Run.LeftPicturePath + length, kPathSize - length, kLeftPictureFile);
-    CopyText(Run.TopPicturePath, kPathSize, Run.StagingDirectory);
-    CopyText(Run.TopPicturePath + length, kPathSize - length, kTopPictureFile);
+    JoinBoundedText(Run.LeftPicturePath, kPathSize, Run.StagingDirectory, kLeftPictureFile);
+    JoinBoundedText(Run.TopPicturePath, kPathSize, Run.StagingDirectory, kTopPictureFile);
 }
 
 // Removes the directories that staging created below the staging directory
@@ -198,9 +182,10 @@ void SetPicturePaths() {
 // not empty yet stays for a later entry of the same directory.
 void RemoveStagedDirectories(const char* entryName) {
     char path[MAX_PATH];
-    CopyText(path, sizeof path, Run.StagingDirectory);
-    size_t base = std::strlen(path);
-    CopyText(path + base, sizeof path - base, entryName);
+    if (!JoinBoundedText(path, sizeof path, Run.StagingDirectory, entryName)) {
+        return;
+    }
+    size_t base = std::strlen(Run.StagingDirectory);
     for (char* cut = std::strrchr(path + base, '\\'); cut != nullptr;
          cut = std::strrchr(path + base, '\\')) {
         *cut = '\0';
@@ -217,13 +202,10 @@ void DeleteStagedFiles() {
                 !IsSafeEntryName(info.name)) {
                 continue;
             }
-            if (pass == 0) {
-                char path[MAX_PATH];
-                CopyText(path, sizeof path, Run.StagingDirectory);
-                size_t length = std::strlen(path);
-                CopyText(path + length, sizeof path - length, info.name);
+            char path[MAX_PATH];
+            if (pass == 0 && JoinBoundedText(path, sizeof path, Run.StagingDirectory, info.name)) {
                 DeleteFileA(path);
-            } else {
+            } else if (pass == 1) {
                 RemoveStagedDirectories(info.name);
             }
         }
@@ -275,11 +257,11 @@ int RunSetup(HINSTANCE instance) {
     }
     RegisterCommonControls();
     ShowPreparingDialog();
-    CreateStagingDirectory();
+    bool staging = CreateStagingDirectory();
     char programPath[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, programPath, MAX_PATH);
     PayloadArchive.Open(programPath);
-    if (PayloadArchive.GetEntryCount() < 1) {
+    if (!staging || PayloadArchive.GetEntryCount() < 1) {
         ShowStartupError(IDS_ARCHIVE_DAMAGED);
         ClosePreparingDialog();
         RemoveDirectoryA(Run.StagingDirectory);

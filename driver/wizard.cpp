@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "driver/bounded_text.h"
 #include "driver/wizard_flow.h"
 #include "resources/resource_ids.h"
 #include "script/setup_script.h"
@@ -48,7 +49,9 @@ char* ReadWholeFile(const char* path) {
 // the page has returned.
 int ShowTextPage(int templateId, DLGPROC procedure, const char* fileName, char** text) {
     char path[MAX_PATH];
-    std::snprintf(path, sizeof path, "%s%s", Run.StagingDirectory, fileName);
+    if (!JoinBoundedText(path, sizeof path, Run.StagingDirectory, fileName)) {
+        path[0] = '\0';
+    }
     *text = ReadWholeFile(path);
     int result = ShowPage(templateId, procedure);
     std::free(*text);

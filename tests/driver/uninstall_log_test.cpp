@@ -24,11 +24,11 @@ std::string ReadAll(const std::string& path) {
     return text.str();
 }
 
-// The log's text after its header, with the blank lines that the profile
-// writer may put between sections left out.
+// The log's text after its comment line, with the blank lines that the
+// profile writer may keep or drop left out.
 std::string BodyWithoutBlankLines(const std::string& text) {
     std::string body;
-    size_t start = sizeof(kUninstallLogHeader) - 1;
+    size_t start = text.find("\r\n") + 2;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) {
@@ -76,7 +76,12 @@ TEST_F(UninstallLogTest, WritesHeaderSectionsAndNumberingBasesInOrder) {
     LogService(writer, 2, "DemoSvc3");
 
     std::string text = ReadAll(path);
+#ifdef _WIN32
+    // The platform's profile writer drops the empty line when it rewrites.
+    EXPECT_EQ(text.substr(0, 26), std::string("; Tolvanex uninstall log\r\n"));
+#else
     EXPECT_EQ(text.substr(0, 28), std::string("; Tolvanex uninstall log\r\n\r\n"));
+#endif
     EXPECT_EQ(BodyWithoutBlankLines(text), "[main]\n"
                                            "appptitle=Demo App\n"
                                            "[folders]\n"
