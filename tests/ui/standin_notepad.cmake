@@ -9,6 +9,11 @@ endif()
 set(notepad "${prefix}/drive_c/windows/system32/notepad.exe")
 set(original "${notepad}.tolvanex-original")
 if(NOT EXISTS "${notepad}")
+  # A prefix is made on its first use.
+  execute_process(COMMAND "${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine-run" cmd /c exit
+                  OUTPUT_QUIET ERROR_QUIET)
+endif()
+if(NOT EXISTS "${notepad}")
   message(FATAL_ERROR "no Wine prefix with ${notepad}")
 endif()
 if(MODE STREQUAL "install")
