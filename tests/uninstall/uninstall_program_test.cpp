@@ -1,5 +1,6 @@
-// uninstall.exe itself on installations crafted as the installer leaves them:
-// quiet removal, what remains and why, and logs it must not act on.
+// uninstall.exe itself on installations crafted as the installer leaves them,
+// without setup.exe (example_e2e.sh removes the example installation): quiet
+// removal, a file in use, logs it must not act on, and the answer No.
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
@@ -203,29 +204,6 @@ TEST_F(UninstallProgramTest, QuietRemovalLeavesNothing) {
     EXPECT_NE(PendingRenames().find("\\uninstall.exe||"), std::string::npos) << PendingRenames();
 }
 
-TEST_F(UninstallProgramTest, AUserFileKeepsItsFolder) {
-    Install();
-    WriteTextFile(folder + "meins.txt", "mine");
-    EXPECT_EQ(RunProgram(uninstaller, "/quiet"), 1);
-    ExpectAllButTheFolderRemoved();
-    EXPECT_TRUE(Exists(folder + "meins.txt"));
-}
-
-TEST_F(UninstallProgramTest, FilesAlreadyDeletedAreNoFailure) {
-    Install();
-    DeleteTestService(kServiceName);
-    Sleep(500); // the service's process lets go of its file
-    for (const std::string& file : files) {
-        DeleteFileA(file.c_str());
-    }
-    RemoveDirectoryA((folder + "Daten\\Vorlagen").c_str());
-    DeleteFileA(shortcut.c_str());
-    RemoveKeyTree(HKEY_CURRENT_USER, kAppKey);
-    EXPECT_EQ(RunProgram(uninstaller, "/quiet"), 0);
-    ExpectAllButTheFolderRemoved();
-    EXPECT_TRUE(WaitUntilGone(folder));
-}
-
 TEST_F(UninstallProgramTest, AFileInUseRemainsAndIsReported) {
     Install();
     HANDLE open = CreateFileA(files[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -286,27 +264,6 @@ std::string RobotScript(const std::string& program,
                   RobotWord(box.second) + "\n";
     }
     return script + "wait-exit " + std::to_string(exitCode) + "\n";
-}
-
-TEST_F(UninstallProgramTest, ThroughItsWindowsAsksThenTellsItIsDone) {
-    Install();
-    std::string done = "Tolvanex Uninstall E2E wurde erfolgreich von Ihrem Computer entfernt.";
-    EXPECT_EQ(RunRobot(RobotScript(uninstaller, {{"yes", kConfirmation}, {"ok", done}}, 0)), 0);
-    ExpectAllButTheFolderRemoved();
-    EXPECT_TRUE(WaitUntilGone(folder));
-}
-
-TEST_F(UninstallProgramTest, ThroughItsWindowsListsWhatRemains) {
-    Install();
-    WriteTextFile(folder + "meins.txt", "mine");
-    std::string report = "Tolvanex Uninstall E2E wurde von Ihrem Computer entfernt. Folgende "
-                         "Elemente konnten jedoch nicht entfernt werden:\n\nOrdner \"" +
-                         folder.substr(0, folder.size() - 1) +
-                         "\": Der Ordner ist nicht leer.\n\nSie können diese Elemente selbst "
-                         "entfernen.";
-    EXPECT_EQ(RunRobot(RobotScript(uninstaller, {{"yes", kConfirmation}, {"ok", report}}, 1)), 0);
-    ExpectAllButTheFolderRemoved();
-    EXPECT_TRUE(Exists(folder + "meins.txt"));
 }
 
 TEST_F(UninstallProgramTest, ThroughItsWindowsRemovesNothingWhenTheUserSaysNo) {
