@@ -94,10 +94,37 @@ bool IsRemovableOnDisk(const std::string& path, const ProtectedFolders& protecte
     return CheckRemovablePath(LongPath(path), protectedFolders) != PathVerdict::Protected;
 }
 
-bool WaitUntilStopped(SC_HANDLE service, void (*whileWaiting)()) {
-    SERVICE_STATUS status = {};
+struct ProcessHolder {
+    HANDLE handle = nullptr;
+    ~ProcessHolder() {
+        if (handle != nullptr) {
+            CloseHandle(handle);
+        }
+    }
+};
+
+// Stops a running service and, when it runs in a process of its own, waits
+// for that process to end as well: only then is its program file free to be
+// deleted, which follows at once. False when it does not stop in time.
+bool StopService(SC_HANDLE service, void (*whileWaiting)()) {
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                              sizeof status, &needed) ||
+        status.dwCurrentState == SERVICE_STOPPED) {
+        return true;
+    }
+    ProcessHolder process;
+    if ((status.dwServiceType & SERVICE_WIN32_OWN_PROCESS) != 0 && status.dwProcessId != 0) {
+        process.handle = OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId);
+    }
+    SERVICE_STATUS control = {};
+    ControlService(service, SERVICE_CONTROL_STOP, &control);
     for (DWORD waited = 0; waited <= kServiceStopMilliseconds; waited += kServicePollMilliseconds) {
-        if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) {
+        bool stateStopped =
+            !QueryServiceStatus(service, &control) || control.dwCurrentState == SERVICE_STOPPED;
+        if (stateStopped && (process.handle == nullptr ||
+                             WaitForSingleObject(process.handle, 0) == WAIT_OBJECT_0)) {
             return true;
         }
         if (whileWaiting != nullptr) {
@@ -122,12 +149,7 @@ RemovalResult RemoveService(const std::string& name, void (*whileWaiting)()) {
         return error == ERROR_SERVICE_DOES_NOT_EXIST ? Result(RemovalOutcome::Removed)
                                                      : FromError(error);
     }
-    SERVICE_STATUS status = {};
-    bool stopped = true;
-    if (QueryServiceStatus(service.handle, &status) && status.dwCurrentState != SERVICE_STOPPED) {
-        ControlService(service.handle, SERVICE_CONTROL_STOP, &status);
-        stopped = WaitUntilStopped(service.handle, whileWaiting);
-    }
+    bool stopped = StopService(service.handle, whileWaiting);
     // A service that did not stop is still marked for deletion: it goes when
     // it ends, at the latest at the next restart.
     if (!DeleteService(service.handle) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
@@ -304,9 +326,7 @@ void AddFolder(ProtectedFolders& folders, const char* path, UINT length) {
     }
 }
 
-} // namespace
-
-ProtectedFolders FindProtectedFolders() {
+void AddShellFolders(ProtectedFolders& folders) {
     static const int kShellFolders[] = {
         CSIDL_DESKTOPDIRECTORY,
         CSIDL_COMMON_DESKTOPDIRECTORY,
@@ -334,30 +354,53 @@ ProtectedFolders FindProtectedFolders() {
         CSIDL_TEMPLATES,
         CSIDL_COMMON_DOCUMENTS,
     };
-    ProtectedFolders folders;
     char path[MAX_PATH];
-    AddFolder(folders, path, GetWindowsDirectoryA(path, MAX_PATH));
-    AddFolder(folders, path, GetSystemDirectoryA(path, MAX_PATH));
-    AddFolder(folders, path, GetTempPathA(MAX_PATH, path));
     for (int folder : kShellFolders) {
         if (SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK) {
             AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
         }
     }
-    // The directory the installer's %%PROGRAMFILES%% stood for.
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        DWORD size = MAX_PATH - 1;
-        DWORD type = 0;
-        if (RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(path),
-                             &size) == ERROR_SUCCESS &&
-            type == REG_SZ) {
-            path[size < MAX_PATH ? size : MAX_PATH - 1] = '\0';
-            AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
-        }
-        RegCloseKey(key);
+}
+
+// A 32-bit program on 64-bit Windows learns the 64-bit folders only here.
+void AddEnvironmentFolders(ProtectedFolders& folders) {
+    static const char* const kVariables[] = {"ProgramW6432",    "CommonProgramW6432",
+                                             "ProgramFiles",    "ProgramFiles(x86)",
+                                             "ALLUSERSPROFILE", "PUBLIC"};
+    char path[MAX_PATH];
+    for (const char* variable : kVariables) {
+        AddFolder(folders, path, GetEnvironmentVariableA(variable, path, MAX_PATH));
     }
+}
+
+// The directory the installer's %%PROGRAMFILES%% stood for.
+void AddRegisteredProgramFiles(ProtectedFolders& folders) {
+    KeyHolder key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                      KEY_QUERY_VALUE, &key.key) != ERROR_SUCCESS) {
+        return;
+    }
+    char path[MAX_PATH] = {};
+    DWORD size = MAX_PATH - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(key.key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(path),
+                         &size) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
+    }
+}
+
+} // namespace
+
+ProtectedFolders FindProtectedFolders() {
+    ProtectedFolders folders;
+    char path[MAX_PATH];
+    AddFolder(folders, path, GetWindowsDirectoryA(path, MAX_PATH));
+    AddFolder(folders, path, GetSystemDirectoryA(path, MAX_PATH));
+    AddFolder(folders, path, GetTempPathA(MAX_PATH, path));
+    AddShellFolders(folders);
+    AddEnvironmentFolders(folders);
+    AddRegisteredProgramFiles(folders);
     return folders;
 }
 
