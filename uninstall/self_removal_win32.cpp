@@ -2,11 +2,13 @@
 // and deletion at the next restart alone would leave the program and its
 // folder behind until then. So a copy in a new private folder of the
 // temporary directory waits for the original to end and deletes it at once;
-// only the copy itself is left to the restart. The private folder keeps
-// other programs from placing libraries beside the copy.
+// only the copy itself is left to the restart. The copy's folder admits
+// administrators only, so no other program of the user can place a library
+// or another program there for the elevated copy to run.
 #include "uninstall/removal_actions.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace {
 
@@ -27,9 +29,18 @@ bool CreatePrivateFolder(std::string& folder) {
     if (length == 0 || length >= MAX_PATH || GetTempFileNameA(temp, "~un", 0, name) == 0) {
         return false;
     }
-    // The name was reserved as a file; it becomes the folder.
+    // The name was reserved as a file; it becomes the folder: full access for
+    // administrators and the system, inherited by the copy, nothing for others.
     DeleteFileA(name);
-    if (!CreateDirectoryA(name, nullptr)) {
+    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
+            "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &security.lpSecurityDescriptor,
+            nullptr)) {
+        return false;
+    }
+    BOOL created = CreateDirectoryA(name, &security);
+    LocalFree(security.lpSecurityDescriptor);
+    if (!created) {
         return false;
     }
     folder = name;
