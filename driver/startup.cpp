@@ -41,17 +41,6 @@ void RegisterCommonControls() {
     }
 }
 
-INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message != WM_INITDIALOG) {
-        return FALSE;
-    }
-    CentreOnDesktop(dialog);
-    HICON icon = LoadIconA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    return TRUE;
-}
-
 void ShowPreparingDialog() {
     Run.PreparingDialog = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PREPARING_DIALOG),
                                              nullptr, PreparingDialogProc, 0);

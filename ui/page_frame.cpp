@@ -184,3 +184,14 @@ INT_PTR HandleFrameMessage(HWND page, UINT message, WPARAM wParam, LPARAM lParam
         return FALSE;
     }
 }
+
+INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) {
+        return FALSE;
+    }
+    CentreOnDesktop(dialog);
+    HICON icon = LoadIconA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    return TRUE;
+}

@@ -31,6 +31,10 @@ char* FormatWithString(const char* format, const char* text);
 // there is no such entry. Never null; release with delete[].
 char* LoadResourceString(UINT id);
 
+// The preparing dialog shown while setup stages its files: centred, with the
+// program icon; it reacts to nothing.
+INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Page dialog procedures, opened on the templates of resource_ids.h. The run
 // state (run_state.h) gives them their texts; the user-information page writes
 // back the names, the destination page the destination directory.

@@ -217,21 +217,9 @@ int ShowProgressPage(const Options& options) {
     return 0;
 }
 
-// The driver's preparing dialog, as far as a window on screen shows it.
-INT_PTR CALLBACK PreparingProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-    if (message != WM_INITDIALOG) {
-        return FALSE;
-    }
-    CentreOnDesktop(dialog);
-    HICON icon = LoadIconA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    return TRUE;
-}
-
 int ShowPreparingDialog(const Options& options) {
     HWND dialog = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PREPARING_DIALOG), nullptr,
-                                     PreparingProc, 0);
+                                     PreparingDialogProc, 0);
     ShowWindow(dialog, SW_SHOW);
     int position = options.progress.size() > 0 ? options.progress[0] : 0;
     int range = options.progress.size() > 1 ? options.progress[1] : 100;
