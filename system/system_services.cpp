@@ -48,14 +48,57 @@ HRESULT SaveShellLink(IShellLinkA* link, const char* shortcutPath) {
     return result;
 }
 
-HRESULT CopyFixedVersion(const char* path, DWORD handle, DWORD size, void* data,
-                         VS_FIXEDFILEINFO* info) {
-    if (!GetFileVersionInfoA(path, handle, size, data)) {
+// version.dll is not one of the libraries Windows always takes from the
+// system directory: imported by name, a copy planted beside setup.exe would
+// load with administrator rights. So it is loaded by full path, on use.
+struct VersionLibrary {
+    using InfoSizeProc = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using InfoProc = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using QueryProc = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+    HMODULE module = nullptr;
+    InfoSizeProc getInfoSize = nullptr;
+    InfoProc getInfo = nullptr;
+    QueryProc queryValue = nullptr;
+
+    VersionLibrary() {
+        char path[MAX_PATH];
+        const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+        if (length == 0 || length + sizeof "\\version.dll" > MAX_PATH) {
+            return;
+        }
+        std::strcat(path, "\\version.dll");
+        module = LoadLibraryA(path);
+        if (module != nullptr) {
+            getInfoSize = reinterpret_cast<InfoSizeProc>(
+                reinterpret_cast<void*>(GetProcAddress(module, "GetFileVersionInfoSizeA")));
+            getInfo = reinterpret_cast<InfoProc>(
+                reinterpret_cast<void*>(GetProcAddress(module, "GetFileVersionInfoA")));
+            queryValue = reinterpret_cast<QueryProc>(
+                reinterpret_cast<void*>(GetProcAddress(module, "VerQueryValueA")));
+        }
+    }
+    ~VersionLibrary() {
+        if (module != nullptr) {
+            FreeLibrary(module);
+        }
+    }
+    VersionLibrary(const VersionLibrary&) = delete;
+    VersionLibrary& operator=(const VersionLibrary&) = delete;
+
+    bool IsComplete() const {
+        return getInfoSize != nullptr && getInfo != nullptr && queryValue != nullptr;
+    }
+};
+
+HRESULT CopyFixedVersion(const VersionLibrary& library, const char* path, DWORD handle, DWORD size,
+                         void* data, VS_FIXEDFILEINFO* info) {
+    if (!library.getInfo(path, handle, size, data)) {
         return HResultFromLastError();
     }
     void* root = nullptr;
     UINT rootSize = 0;
-    if (!VerQueryValueA(data, "\\", &root, &rootSize)) {
+    if (!library.queryValue(data, "\\", &root, &rootSize)) {
         return HResultFromLastError();
     }
     // A malformed resource may carry a shorter root block than the record.
@@ -136,8 +179,12 @@ HRESULT HResultFromLastError() {
 }
 
 HRESULT GetFileVersion(const char* path, VS_FIXEDFILEINFO* info) {
+    const VersionLibrary library;
+    if (!library.IsComplete()) {
+        return HResultFromLastError();
+    }
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    const DWORD size = library.getInfoSize(path, &handle);
     if (size == 0) {
         return HResultFromLastError();
     }
@@ -145,7 +192,7 @@ HRESULT GetFileVersion(const char* path, VS_FIXEDFILEINFO* info) {
     if (data == nullptr) {
         return E_OUTOFMEMORY;
     }
-    const HRESULT result = CopyFixedVersion(path, handle, size, data, info);
+    const HRESULT result = CopyFixedVersion(library, path, handle, size, data, info);
     std::free(data);
     return result;
 }
