@@ -1,6 +1,7 @@
 #include "uninstall_log.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -20,11 +21,51 @@ void WriteNumbered(UninstallLogWriter& writer, const char* section, int number, 
     writer.log->WriteString(section, key, value);
 }
 
+bool FileExists(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
 } // namespace
+
+bool EarlierLogPath(const char* path, int number, char* buffer, size_t size) {
+    const char* extension = std::strrchr(path, '.');
+    if (extension == nullptr || std::strcmp(extension, ".log") != 0) {
+        return false;
+    }
+    const int length = std::snprintf(buffer, size, "%.*s.%d.log",
+                                     static_cast<int>(extension - path), path, number);
+    return length > 0 && static_cast<size_t>(length) < size;
+}
+
+// A new installation into the same folder logs only what it created itself:
+// keys and services of the earlier one exist already and go unlisted. The
+// earlier log is kept beside the new one, so that the uninstaller still
+// removes them.
+void KeepEarlierLog(const char* path) {
+    if (!FileExists(path)) {
+        return;
+    }
+    char earlier[kEarlierLogPathSize];
+    for (int number = 1; number <= kMaxEarlierLogs; ++number) {
+        if (!EarlierLogPath(path, number, earlier, sizeof earlier)) {
+            return;
+        }
+        if (!FileExists(earlier)) {
+            std::rename(path, earlier);
+            return;
+        }
+    }
+}
 
 bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* path,
                        const char* applicationTitle) {
     writer = UninstallLogWriter{&log, 0, 0, 0};
+    KeepEarlierLog(path);
     std::FILE* file = std::fopen(path, "wb");
     bool created = file != nullptr;
     if (created) {

@@ -13,6 +13,8 @@
 //   [svc]           the index of the script entry of each created service
 #pragma once
 
+#include <cstddef>
+
 #include "script/ini_file.h"
 
 constexpr char kUninstallLogName[] = "uninstall.log";
@@ -26,7 +28,22 @@ struct UninstallLogWriter {
     int writtenValueCount;
 };
 
-// Creates (or truncates) the file at `path` with the header, binds `log` to
+// How many earlier logs of installations into the same folder are kept.
+constexpr int kMaxEarlierLogs = 99;
+
+constexpr size_t kEarlierLogPathSize = 270;
+
+// The name under which the log at path is kept when a later installation
+// starts a new one: "uninstall.log" with number 2 gives "uninstall.2.log".
+// False, with nothing usable in buffer, when path does not end in ".log" or
+// the name does not fit in size bytes.
+bool EarlierLogPath(const char* path, int number, char* buffer, size_t size);
+
+// Keeps an existing log at path as the first free earlier log.
+void KeepEarlierLog(const char* path);
+
+// Creates the file at `path` with the header (an existing one is kept as an
+// earlier log first), binds `log` to
 // it and logs the application title. False when the file cannot be created;
 // the writer is then still usable but writes nothing that lasts.
 bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* path,

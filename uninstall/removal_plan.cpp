@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -196,6 +197,50 @@ std::vector<RemovalStep> DropRepeatedSteps(const std::vector<RemovalStep>& steps
     return kept;
 }
 
+// What one log lists, section by section.
+struct LogEntries {
+    NumberedEntries services;
+    NumberedEntries values;
+    NumberedEntries keys;
+    std::vector<NumberedEntries> paths; // in the order of kPathSections
+};
+
+void ReadLogEntries(const IniFile& log, LogEntries& entries, size_t& lineCount) {
+    entries.services = ReadNumberedEntries(log, "svc", lineCount);
+    entries.values = ReadNumberedEntries(log, "reg_val", lineCount);
+    entries.keys = ReadNumberedEntries(log, "reg_key", lineCount);
+    for (const LogSection& section : kPathSections) {
+        entries.paths.push_back(ReadNumberedEntries(log, section.name, lineCount));
+    }
+}
+
+// The logs that earlier installations into the same folder left beside this
+// one, newest first: a later installation does not list the keys and
+// services that already existed, so only they name them. One that is damaged
+// is passed over and stays, so its folder stays and is reported.
+std::vector<std::string> ReadEarlierLogs(const std::string& logPath, std::vector<LogEntries>& logs,
+                                         size_t& lineCount) {
+    std::vector<std::string> read;
+    for (int number = kMaxEarlierLogs; number >= 1; --number) {
+        char buffer[kEarlierLogPathSize];
+        if (!EarlierLogPath(logPath.c_str(), number, buffer, sizeof buffer)) {
+            break;
+        }
+        const std::string path = buffer;
+        if (CheckLogFile(path) != LogStatus::Read) {
+            continue;
+        }
+        IniFile earlier(path.c_str());
+        if (!earlier.KeyExists("main", "appptitle")) {
+            continue;
+        }
+        logs.emplace_back();
+        ReadLogEntries(earlier, logs.back(), lineCount);
+        read.push_back(path);
+    }
+    return read;
+}
+
 } // namespace
 
 RegistryRoot RegistryRootFromName(const char* name) {
@@ -240,23 +285,27 @@ LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
         return status == LogStatus::Read ? LogStatus::Damaged : status;
     }
     size_t lineCount = 0;
-    NumberedEntries services = ReadNumberedEntries(log, "svc", lineCount);
-    NumberedEntries values = ReadNumberedEntries(log, "reg_val", lineCount);
-    NumberedEntries keys = ReadNumberedEntries(log, "reg_key", lineCount);
-    std::vector<NumberedEntries> pathEntries;
-    for (const LogSection& section : kPathSections) {
-        pathEntries.push_back(ReadNumberedEntries(log, section.name, lineCount));
-    }
+    std::vector<LogEntries> logs(1);
+    ReadLogEntries(log, logs[0], lineCount);
+    std::vector<std::string> earlierPaths = ReadEarlierLogs(logPath, logs, lineCount);
     if (lineCount > kMaxLogEntries) {
         return LogStatus::Damaged;
     }
 
     std::vector<RemovalStep> steps;
-    AddSectionSteps(services, RemovalKind::Service, steps);
-    AddSectionSteps(values, RemovalKind::RegistryValue, steps);
-    AddSectionSteps(keys, RemovalKind::RegistryKey, steps);
-    for (size_t i = 0; i < pathEntries.size(); ++i) {
-        AddSectionSteps(pathEntries[i], kPathSections[i].kind, steps);
+    for (const LogEntries& entries : logs) {
+        AddSectionSteps(entries.services, RemovalKind::Service, steps);
+    }
+    for (const LogEntries& entries : logs) {
+        AddSectionSteps(entries.values, RemovalKind::RegistryValue, steps);
+    }
+    for (const LogEntries& entries : logs) {
+        AddSectionSteps(entries.keys, RemovalKind::RegistryKey, steps);
+    }
+    for (size_t i = 0; i < std::size(kPathSections); ++i) {
+        for (const LogEntries& entries : logs) {
+            AddSectionSteps(entries.paths[i], kPathSections[i].kind, steps);
+        }
     }
     // The installer reads the title into 255 bytes; a longer one would name
     // another application's key once cut.
@@ -267,6 +316,9 @@ LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
     registration.target = title;
     steps.push_back(registration);
     steps.push_back(MakeStep(RemovalKind::LogFile, logPath));
+    for (const std::string& earlierPath : earlierPaths) {
+        steps.push_back(MakeStep(RemovalKind::LogFile, earlierPath));
+    }
     steps.push_back(MakeStep(RemovalKind::DestinationFolder, directory));
 
     plan.applicationTitle = title;

@@ -49,12 +49,15 @@ RegistryRoot RegistryRootFromName(const char* name);
 // "HKEY_LOCAL_MACHINE" and so on.
 const char* RegistryRootName(RegistryRoot root);
 
-// Reads directory + "uninstall.log" (directory ends in a separator) into a
-// plan: services, registry values and keys, shortcuts, shell folders, files
-// and folders, each kind from its last logged entry to its first, then the
-// Uninstall registration, the log itself and the directory. Entries the log
-// lists twice, and folders and files that the last three steps cover, appear
-// once. Missing when the file cannot be opened; Damaged when it does not
-// begin with the log's header line, lacks the application title or lists
-// more than kMaxLogEntries entries. The plan is filled only on Read.
+// Reads directory + "uninstall.log" (directory ends in a separator), and the
+// earlier logs that later installations into the folder kept beside it
+// ("uninstall.N.log"), into one plan: services, registry values and keys,
+// shortcuts, shell folders, files and folders, each kind from its last
+// logged entry to its first and from the newest log to the oldest, then the
+// Uninstall registration, the logs and the directory. Entries listed twice,
+// and folders and files that the last steps cover, appear once. Missing when
+// uninstall.log cannot be opened; Damaged when it does not begin with the
+// log's header line, lacks the application title or the logs list more than
+// kMaxLogEntries entries. A damaged earlier log is passed over. The plan is
+// filled only on Read.
 LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan);

@@ -9,6 +9,11 @@
 
 namespace {
 
+std::string EarlierLog(const std::string& path, int number) {
+    char buffer[kEarlierLogPathSize];
+    return EarlierLogPath(path.c_str(), number, buffer, sizeof buffer) ? buffer : "";
+}
+
 std::string TempPath(const char* name) {
     std::string dir = testing::TempDir();
     if (!dir.empty() && dir.back() != '/' && dir.back() != '\\') {
@@ -48,7 +53,10 @@ protected:
         path = TempPath("uninstall_log_test.log");
         std::remove(path.c_str());
     }
-    void TearDown() override { std::remove(path.c_str()); }
+    void TearDown() override {
+        std::remove(path.c_str());
+        std::remove(EarlierLog(path, 1).c_str());
+    }
 
     std::string path;
     IniFile log;
@@ -134,7 +142,7 @@ TEST_F(UninstallLogTest, EmptyListsStillLogTheirCounts) {
                                                     "count=0\n");
 }
 
-TEST_F(UninstallLogTest, ASecondLogTruncatesTheFirst) {
+TEST_F(UninstallLogTest, ASecondLogStartsAfresh) {
     {
         std::ofstream old(path, std::ios::binary);
         old << "[files]\r\n1=C:\\old\r\ncount=1\r\n[svc]\r\n0=Old\r\n";
@@ -145,6 +153,33 @@ TEST_F(UninstallLogTest, ASecondLogTruncatesTheFirst) {
                                                     "appptitle=Again\n"
                                                     "[files]\n"
                                                     "1=C:\\new\n");
+}
+
+TEST_F(UninstallLogTest, EarlierLogsAreKeptUnderTheFirstFreeNumber) {
+    const std::string first = EarlierLog(path, 1);
+    const std::string second = EarlierLog(path, 2);
+    std::remove(first.c_str());
+    std::remove(second.c_str());
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "One"));
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "Two"));
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "Three"));
+
+    EXPECT_NE(ReadAll(first).find("appptitle=One"), std::string::npos);
+    EXPECT_NE(ReadAll(second).find("appptitle=Two"), std::string::npos);
+    const std::string current = ReadAll(path);
+    // Wine's profile writer may drop the blank line after the comment.
+    EXPECT_EQ(current.compare(0, 26, "; Tolvanex uninstall log\r\n"), 0);
+    EXPECT_NE(current.find("appptitle=Three"), std::string::npos);
+    EXPECT_EQ(current.find("appptitle=Two"), std::string::npos);
+    std::remove(first.c_str());
+    std::remove(second.c_str());
+}
+
+TEST(EarlierLogPath, NumbersTheNameBeforeItsExtension) {
+    EXPECT_EQ(EarlierLog("C:\\App\\uninstall.log", 3), "C:\\App\\uninstall.3.log");
+    EXPECT_EQ(EarlierLog("C:\\App\\uninstall", 1), "");
+    char small[8];
+    EXPECT_FALSE(EarlierLogPath("C:\\App\\uninstall.log", 1, small, sizeof small));
 }
 
 TEST_F(UninstallLogTest, ReportsALogThatCannotBeCreated) {

@@ -12,6 +12,11 @@
 
 namespace {
 
+std::string EarlierLog(const std::string& path, int number) {
+    char buffer[kEarlierLogPathSize];
+    return EarlierLogPath(path.c_str(), number, buffer, sizeof buffer) ? buffer : "";
+}
+
 struct Expected {
     RemovalKind kind;
     std::string target;
@@ -190,6 +195,41 @@ TEST_F(RemovalPlanTest, ListsARepeatedEntryOnce) {
         {RemovalKind::File, ""}, // empty entries are passed over later
         {RemovalKind::File, ""},
     });
+}
+
+// A later installation into the same folder keeps the earlier log beside
+// its own: what only the earlier one lists (keys and services that existed
+// when the later one ran) is removed too, once, after the newer entries.
+TEST_F(RemovalPlanTest, MergesTheEarlierLogsNewestFirst) {
+    WriteLog(std::string(kHeader) + "[main]\r\nappptitle=T\r\n"
+                                    "[files]\r\n1=C:\\A\\x.txt\r\ncount=1\r\n"
+                                    "[svc]\r\n1=Neu\r\n");
+    std::ofstream(EarlierLog(logPath, 1), std::ios::binary)
+        << kHeader << "[main]\r\nappptitle=T\r\n[files]\r\n1=C:\\A\\x.txt\r\n2=C:\\A\\alt.txt\r\n"
+        << "[reg_key]\r\n0_hkey=HKEY_CURRENT_USER\r\n0_key=Software\\T\r\n[svc]\r\n0=Dienst\r\n";
+    std::ofstream(EarlierLog(logPath, 2), std::ios::binary) << "not a log\r\n[svc]\r\n0=Fremd\r\n";
+    ASSERT_EQ(Read(), LogStatus::Read);
+
+    std::vector<Expected> steps;
+    for (const RemovalStep& step : plan.steps) {
+        steps.push_back({step.kind, step.target});
+    }
+    const std::vector<Expected> expected = {
+        {RemovalKind::Service, "Neu"},
+        {RemovalKind::Service, "Dienst"},
+        {RemovalKind::RegistryKey, "Software\\T"},
+        {RemovalKind::File, "C:\\A\\x.txt"},
+        {RemovalKind::File, "C:\\A\\alt.txt"},
+        {RemovalKind::Registration, "T"},
+        {RemovalKind::LogFile, logPath},
+        {RemovalKind::LogFile, EarlierLog(logPath, 1)},
+        {RemovalKind::DestinationFolder, directory},
+    };
+    ASSERT_EQ(steps.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(steps[i].kind, expected[i].kind) << "step " << i;
+        EXPECT_EQ(steps[i].target, expected[i].target) << "step " << i;
+    }
 }
 
 #ifdef _WIN32
