@@ -6,24 +6,16 @@
 
 #include <zlib.h>
 
+#include "archive/file_system.h"
+#include "archive/payload_format.h"
+
 using namespace ArchiveStatus;
 
 namespace {
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034B66;
-constexpr uint32_t kCentralHeaderSignature = 0x02014B66;
-constexpr uint32_t kEndRecordSignature = 0x06054B66;
-constexpr uint32_t kCentralHeaderSize = 46;
-constexpr uint32_t kLocalHeaderSize = 30;
-constexpr uint32_t kEndRecordSize = 22;
+using namespace payload_format;
+
 constexpr uint32_t kInputBufferSize = 16384;
-constexpr uint32_t kOpenEndedCount = 0xFFFF;
-constexpr uint32_t kFlagSizesInDescriptor = 0x0008;
-constexpr uint32_t kMethodStored = 0;
-constexpr uint32_t kMethodDeflated = 8;
-// The end record must start within the last 64 KiB: 22 bytes plus a comment
-// of at most 65,513 bytes.
-constexpr int64_t kEndRecordSearchLimit = 0xFFFF;
 constexpr int64_t kEndRecordScanBlock = 1024;
 
 struct EntryReadState {
@@ -111,11 +103,7 @@ uint32_t WriteStdioFile(void*, void* stream, const void* buffer, uint32_t size) 
 }
 
 int64_t TellStdioFile(void*, void* stream) {
-#ifdef _WIN32
-    return _ftelli64(AsFile(stream));
-#else
-    return ftello(AsFile(stream));
-#endif
+    return archive_fs::TellStream(AsFile(stream));
 }
 
 int SeekStdioFile(void*, void* stream, int64_t offset, int origin) {
@@ -133,11 +121,7 @@ int SeekStdioFile(void*, void* stream, int64_t offset, int origin) {
     default:
         return -1;
     }
-#ifdef _WIN32
-    return _fseeki64(AsFile(stream), offset, whence);
-#else
-    return fseeko(AsFile(stream), static_cast<off_t>(offset), whence);
-#endif
+    return archive_fs::SeekStream(AsFile(stream), offset, whence);
 }
 
 int CloseStdioFile(void*, void* stream) {

@@ -1,9 +1,12 @@
-// The few file-system calls SetupArchive makes, behind one thin layer with a
+// The few file-system calls of the archive code (SetupArchive, the reader's
+// default streams, the writer's entry times), behind one thin layer with a
 // Win32 and a POSIX implementation. Paths may use "\\" or "/"; the POSIX
 // layer maps "\\" to "/".
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 
 namespace archive_fs {
 
@@ -35,5 +38,13 @@ bool RemoveFile(const char* path);
 // time; the last-access time stays. False when the file cannot be opened or
 // the date/time is invalid.
 bool SetFileTimeFromDos(const char* path, uint32_t dosDateTime);
+
+// 64-bit positions in a standard library stream, whatever the width of long:
+// ftell/fseek semantics (-1 and non-zero on failure).
+int64_t TellStream(std::FILE* stream);
+int SeekStream(std::FILE* stream, int64_t offset, int whence);
+
+// The file's last-write time in local time. False when it cannot be read.
+bool GetLocalModificationTime(const char* path, struct tm* local);
 
 } // namespace archive_fs

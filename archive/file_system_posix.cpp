@@ -131,4 +131,17 @@ bool SetFileTimeFromDos(const char* path, uint32_t dosDateTime) {
     return utimensat(AT_FDCWD, native, times, 0) == 0;
 }
 
+int64_t TellStream(std::FILE* stream) {
+    return ftello(stream);
+}
+
+int SeekStream(std::FILE* stream, int64_t offset, int whence) {
+    return fseeko(stream, static_cast<off_t>(offset), whence);
+}
+
+bool GetLocalModificationTime(const char* path, struct tm* local) {
+    struct stat status;
+    return stat(path, &status) == 0 && localtime_r(&status.st_mtime, local) != nullptr;
+}
+
 } // namespace archive_fs

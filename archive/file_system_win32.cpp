@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sys/stat.h>
+
 namespace archive_fs {
 
 namespace {
@@ -72,6 +74,19 @@ bool SetFileTimeFromDos(const char* path, uint32_t dosDateTime) {
                          SetFileTime(file, &utc, &accessed, &utc);
     CloseHandle(file);
     return applied;
+}
+
+int64_t TellStream(std::FILE* stream) {
+    return _ftelli64(stream);
+}
+
+int SeekStream(std::FILE* stream, int64_t offset, int whence) {
+    return _fseeki64(stream, offset, whence);
+}
+
+bool GetLocalModificationTime(const char* path, struct tm* local) {
+    struct _stat64 status;
+    return _stat64(path, &status) == 0 && _localtime64_s(local, &status.st_mtime) == 0;
 }
 
 } // namespace archive_fs

@@ -7,21 +7,16 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include "archive/archive_reader.h"
+#include "archive/file_system.h"
+#include "archive/payload_format.h"
 
 namespace {
 
-constexpr uint32_t kLocalHeaderSignature = 0x04034B66;
-constexpr uint32_t kCentralHeaderSignature = 0x02014B66;
-constexpr uint32_t kEndRecordSignature = 0x06054B66;
-constexpr uint32_t kVersion = 20; // 2.0: deflate; made by MS-DOS
-constexpr uint32_t kAttributeArchive = 0x20;
-constexpr uint32_t kAttributeDirectory = 0x10;
-// 0xFFFF in the end record would make readers walk until a header fails.
-constexpr size_t kMaxEntries = 0xFFFE;
+using namespace payload_format;
+
 constexpr uint32_t kChunkSize = 65536;
 constexpr uint32_t kEarliestDosDateTime = (1 << 5 | 1) << 16; // 1980-01-01 00:00:00
 
@@ -93,7 +88,7 @@ bool SeekOutput(PayloadWriter* writer, int64_t archivePosition, int origin) {
 std::vector<unsigned char> LocalHeader(const CentralRecord& entry) {
     std::vector<unsigned char> header;
     PutLe32(header, kLocalHeaderSignature);
-    PutLe16(header, kVersion);
+    PutLe16(header, kWriterVersion);
     PutLe16(header, 0); // flags
     PutLe16(header, entry.method);
     PutLe32(header, entry.dosDateTime);
@@ -108,8 +103,8 @@ std::vector<unsigned char> LocalHeader(const CentralRecord& entry) {
 
 void AppendCentralHeader(std::vector<unsigned char>& directory, const CentralRecord& entry) {
     PutLe32(directory, kCentralHeaderSignature);
-    PutLe16(directory, kVersion);
-    PutLe16(directory, kVersion);
+    PutLe16(directory, kWriterVersion);
+    PutLe16(directory, kWriterVersion);
     PutLe16(directory, 0); // flags
     PutLe16(directory, entry.method);
     PutLe32(directory, entry.dosDateTime);
@@ -231,7 +226,8 @@ PayloadError AddEntry(PayloadWriter* writer, const char* entryName, EntrySource&
         }
     }
     const bool directory = !entry.name.empty() && entry.name.back() == '/';
-    entry.method = method == PayloadMethod::Deflated && !directory ? 8 : 0;
+    entry.method =
+        method == PayloadMethod::Deflated && !directory ? kMethodDeflated : kMethodStored;
     entry.dosDateTime = dosDateTime;
     entry.externalAttributes = directory ? kAttributeDirectory : kAttributeArchive;
     const int64_t headerOffset = ArchivePosition(writer);
@@ -244,8 +240,9 @@ PayloadError AddEntry(PayloadWriter* writer, const char* entryName, EntrySource&
     if (!WriteBytes(writer, placeholder.data(), placeholder.size())) {
         return PayloadError::WriteFailed;
     }
-    const PayloadError error = entry.method == 8 ? CompressData(writer, source, &entry)
-                                                 : StoreData(writer, source, &entry);
+    const PayloadError error = entry.method == kMethodDeflated
+                                   ? CompressData(writer, source, &entry)
+                                   : StoreData(writer, source, &entry);
     if (error != PayloadError::None) {
         return error;
     }
@@ -283,18 +280,7 @@ bool CopyStub(PayloadWriter* writer, const char* stubPath) {
 // The source file's modification time as a local MS-DOS date/time.
 uint32_t FileDosDateTime(const char* path) {
     struct tm local;
-#ifdef _WIN32
-    struct _stat64 status;
-    if (_stat64(path, &status) != 0 || _localtime64_s(&local, &status.st_mtime) != 0) {
-        return kEarliestDosDateTime;
-    }
-#else
-    struct stat status;
-    if (stat(path, &status) != 0 || localtime_r(&status.st_mtime, &local) == nullptr) {
-        return kEarliestDosDateTime;
-    }
-#endif
-    if (local.tm_year < 80) {
+    if (!archive_fs::GetLocalModificationTime(path, &local) || local.tm_year < 80) {
         return kEarliestDosDateTime;
     }
     if (local.tm_year > 207) {

@@ -3,57 +3,28 @@
 #include <cstdio>
 #include <cstring>
 
+#include "script/setup_script.h"
+#include "script/uninstall_log_format.h"
+#include "system/bounded_text.h"
+
 namespace {
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegExpandSz = 2;
 constexpr uint32_t kRegDword = 4;
 
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return 99;
-}
-
 } // namespace
 
 bool IsApplicationEntry(const char* entryName) {
-    return std::strstr(entryName, "file_") != nullptr;
+    return std::strstr(entryName, kAppEntryPrefix) != nullptr;
 }
 
 bool IsUninstallerEntry(const char* entryName) {
-    return std::strcmp(entryName, "uninstall.exe") == 0;
+    return std::strcmp(entryName, kUninstallerFile) == 0;
 }
 
 uint32_t ParseRegistryNumber(const char* text) {
-    while (*text == ' ' || *text == '\t') {
-        ++text;
-    }
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') {
-        ++text;
-    }
-    int radix = 10;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        radix = 16;
-        text += 2;
-    }
-    uint64_t value = 0;
-    for (; DigitValue(*text) < radix; ++text) {
-        value = value * radix + DigitValue(*text);
-        if (value > 0xFFFFFFFFu) {
-            return 0xFFFFFFFFu;
-        }
-    }
-    uint32_t number = static_cast<uint32_t>(value);
-    return negative ? 0u - number : number;
+    return ParseUnsigned(text, 0);
 }
 
 int32_t EncodeRegistryData(uint32_t type, const char* text, unsigned char* data, size_t size) {

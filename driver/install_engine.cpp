@@ -8,13 +8,14 @@
 
 #include <cstring>
 
-#include "driver/bounded_text.h"
 #include "driver/dll_search.h"
 #include "driver/install_data.h"
 #include "driver/uninstall_log.h"
 #include "resources/resource_ids.h"
+#include "script/constant_names.h"
 #include "script/placeholders.h"
 #include "script/setup_script.h"
+#include "system/bounded_text.h"
 #include "system/system_services.h"
 #include "ui/page_frame.h"
 
@@ -41,7 +42,8 @@ void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t s
     ReadText(section, key, buffer, size);
     char* expanded = ExpandPlaceholders(buffer);
     if (expanded != nullptr) {
-        CopyBoundedText(buffer, size, expanded);
+        // Cut to the value's buffer, as the value itself was read.
+        (void)CopyBoundedText(buffer, size, expanded);
         delete[] expanded;
     }
 }
@@ -62,7 +64,9 @@ void SetProgress(int position) {
 // Creates every missing level of `path`, from the top down.
 void CreateDirectoryLevels(const char* path) {
     char partial[MAX_PATH];
-    CopyBoundedText(partial, sizeof partial, path);
+    if (!CopyBoundedText(partial, sizeof partial, path)) {
+        return; // the levels of a cut path are another folder's
+    }
     size_t start = (partial[0] == '\\' && partial[1] == '\\') ? 2 : 0; // \\server\share
     for (char* p = partial + start; *p != '\0'; ++p) {
         if (*p == '\\' && p > partial && p[-1] != ':') {
@@ -84,10 +88,9 @@ void ShowErrorWithName(UINT textId, const char* caption, const char* name) {
 
 // A log path that does not fit leaves the log unbound: nothing is written.
 void StartLog(UninstallLogWriter& log) {
-    size_t length = std::strlen(Run.DestinationDirectory);
-    if (length == 0 || Run.DestinationDirectory[length - 1] != '\\') {
-        AppendBoundedText(Run.DestinationDirectory, kPathSize, "\\");
-    }
+    // A destination of 259 characters takes no backslash; the log's path
+    // does not fit then either.
+    (void)EnsureTrailingBackslash(Run.DestinationDirectory, kPathSize);
     char path[MAX_PATH];
     if (!JoinBoundedText(path, sizeof path, Run.DestinationDirectory, kUninstallLogName)) {
         path[0] = '\0';
@@ -96,9 +99,9 @@ void StartLog(UninstallLogWriter& log) {
 }
 
 void PlaceInstallDirectory(char* path) {
-    const char* replaced = ReplaceAll(path, "%%INSTALLDIR%%", Run.DestinationDirectory);
+    const char* replaced = ReplaceAll(path, kInstallDirToken, Run.DestinationDirectory);
     if (replaced != path) {
-        CopyBoundedText(path, kPathSize, replaced);
+        (void)CopyBoundedText(path, kPathSize, replaced); // cut like an expanded value
     }
 }
 
@@ -138,7 +141,8 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, UninstallLo
     Repaint();
     PayloadArchive.ExtractEntry(index, nullptr, false, ReportInstallProgress);
     char key[sizeof info.name];
-    CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
+    // No longer than the name it is cut from.
+    (void)CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
     ReadExpanded(kFilesSection, key, target, sizeof target);
     char source[MAX_PATH];
@@ -201,14 +205,20 @@ void RegisterUninstaller() {
         return;
     }
     char path[MAX_PATH + 64];
-    JoinBoundedText(path, sizeof path, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
-                    s.ApplicationTitle);
+    char uninstaller[MAX_PATH];
+    // A cut key would be another application's, a cut UninstallString
+    // another program.
+    if (!JoinBoundedText(path, sizeof path,
+                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
+                         s.ApplicationTitle) ||
+        !JoinBoundedText(uninstaller, sizeof uninstaller, Run.DestinationDirectory,
+                         kUninstallerFile)) {
+        return;
+    }
     HKEY key = nullptr;
     if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) {
         return;
     }
-    char uninstaller[MAX_PATH];
-    JoinBoundedText(uninstaller, sizeof uninstaller, Run.DestinationDirectory, kUninstallerFile);
     SetStringValue(key, "UninstallString", uninstaller);
     SetStringValue(key, "DisplayName", s.ApplicationTitle);
     SetStringValue(key, "DisplayVersion", s.ApplicationVersion);

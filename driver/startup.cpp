@@ -6,12 +6,12 @@
 
 #include <cstring>
 
-#include "driver/bounded_text.h"
 #include "driver/dll_search.h"
 #include "driver/install_data.h"
 #include "resources/resource_ids.h"
 #include "script/placeholders.h"
 #include "script/setup_script.h"
+#include "system/bounded_text.h"
 #include "ui/page_frame.h"
 
 SetupArchive PayloadArchive;
@@ -133,13 +133,18 @@ void ReadRegistryDefaults() {
         ReadRegistryText(key, "ProgramFilesDir", Run.ProgramFilesDirectory, kPathSize);
         RegCloseKey(key);
     }
-    AppendBoundedText(Run.ProgramFilesDirectory, kPathSize, "\\");
+    // A directory that cannot take its backslash would run into the names
+    // placed behind "%%PROGRAMFILES%%": it counts as missing.
+    if (!EnsureTrailingBackslash(Run.ProgramFilesDirectory, kPathSize)) {
+        Run.ProgramFilesDirectory[0] = '\0';
+        (void)EnsureTrailingBackslash(Run.ProgramFilesDirectory, kPathSize);
+    }
 }
 
 void ExpandDestinationDirectory() {
     char* expanded = ExpandPlaceholders(Run.Settings.DestinationDirectory);
     if (expanded != nullptr) {
-        CopyBoundedText(Run.DestinationDirectory, kPathSize, expanded);
+        (void)CopyBoundedText(Run.DestinationDirectory, kPathSize, expanded); // both kPathSize
         delete[] expanded;
     }
 }
@@ -161,9 +166,14 @@ void LoadSettings() {
     LoadSetupSettings(SetupScript, &Run.Settings);
 }
 
+// A picture whose path does not fit is left out, as a missing one is.
 void SetPicturePaths() {
-    JoinBoundedText(Run.LeftPicturePath, kPathSize, Run.StagingDirectory, kLeftPictureFile);
-    JoinBoundedText(Run.TopPicturePath, kPathSize, Run.StagingDirectory, kTopPictureFile);
+    if (!JoinBoundedText(Run.LeftPicturePath, kPathSize, Run.StagingDirectory, kLeftPictureFile)) {
+        Run.LeftPicturePath[0] = '\0';
+    }
+    if (!JoinBoundedText(Run.TopPicturePath, kPathSize, Run.StagingDirectory, kTopPictureFile)) {
+        Run.TopPicturePath[0] = '\0';
+    }
 }
 
 // Removes the directories that staging created below the staging directory

@@ -7,17 +7,10 @@ namespace {
 
 constexpr int kDecimal = 10;
 
-// Room for a decimal int and a "_suffix".
-using NumberKey = char[32];
-
-void FormatKey(NumberKey key, int number, const char* suffix) {
-    std::snprintf(key, sizeof(NumberKey), "%d%s", number, suffix);
-}
-
-void WriteNumbered(UninstallLogWriter& writer, const char* section, int number, const char* suffix,
+void WriteNumbered(UninstallLogWriter& writer, const char* section, int number, const char* field,
                    const char* value) {
-    NumberKey key;
-    FormatKey(key, number, suffix);
+    char key[kLogKeySize];
+    FormatLogKey(key, number, field);
     writer.log->WriteString(section, key, value);
 }
 
@@ -31,16 +24,6 @@ bool FileExists(const char* path) {
 }
 
 } // namespace
-
-bool EarlierLogPath(const char* path, int number, char* buffer, size_t size) {
-    const char* extension = std::strrchr(path, '.');
-    if (extension == nullptr || std::strcmp(extension, ".log") != 0) {
-        return false;
-    }
-    const int length = std::snprintf(buffer, size, "%.*s.%d.log",
-                                     static_cast<int>(extension - path), path, number);
-    return length > 0 && static_cast<size_t>(length) < size;
-}
 
 // A new installation into the same folder logs only what it created itself:
 // keys and services of the earlier one exist already and go unlisted. The
@@ -74,57 +57,57 @@ bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* pat
         created = std::fclose(file) == 0 && created;
     }
     log.SetFile(path);
-    log.WriteString("main", "appptitle", applicationTitle);
+    log.WriteString(kLogMainSection, kLogTitleKey, applicationTitle);
     return created;
 }
 
 void LogFolderCount(UninstallLogWriter& writer, int count) {
-    writer.log->WriteInt("folders", "count", count, kDecimal);
+    writer.log->WriteInt(kLogFoldersSection, kLogCountKey, count, kDecimal);
 }
 
 void LogFolder(UninstallLogWriter& writer, int key, const char* path) {
-    WriteNumbered(writer, "folders", key, "", path);
+    WriteNumbered(writer, kLogFoldersSection, key, "", path);
 }
 
 void LogFile(UninstallLogWriter& writer, const char* targetPath) {
+    WriteNumbered(writer, kLogFilesSection, kFirstLoggedFile + writer.fileCount, "", targetPath);
     ++writer.fileCount;
-    WriteNumbered(writer, "files", writer.fileCount, "", targetPath);
 }
 
 void LogFileCount(UninstallLogWriter& writer) {
-    writer.log->WriteInt("files", "count", writer.fileCount, kDecimal);
+    writer.log->WriteInt(kLogFilesSection, kLogCountKey, writer.fileCount, kDecimal);
 }
 
 void LogShellFolder(UninstallLogWriter& writer, int index, const char* path) {
-    WriteNumbered(writer, "shell_folders", index, "", path);
+    WriteNumbered(writer, kLogShellFoldersSection, index, "", path);
 }
 
 void LogShellFolderCount(UninstallLogWriter& writer, int count) {
-    writer.log->WriteInt("shell_folders", "count", count, kDecimal);
+    writer.log->WriteInt(kLogShellFoldersSection, kLogCountKey, count, kDecimal);
 }
 
 void LogShellItem(UninstallLogWriter& writer, int index, const char* shortcutPath) {
-    WriteNumbered(writer, "shell_items", index, "", shortcutPath);
+    WriteNumbered(writer, kLogShellItemsSection, index, "", shortcutPath);
 }
 
 void LogShellItemCount(UninstallLogWriter& writer, int count) {
-    writer.log->WriteInt("shell_items", "count", count, kDecimal);
+    writer.log->WriteInt(kLogShellItemsSection, kLogCountKey, count, kDecimal);
 }
 
 void LogCreatedRegistryKey(UninstallLogWriter& writer, const char* rootName, const char* keyPath) {
-    int n = writer.createdKeyCount++;
-    WriteNumbered(writer, "reg_key", n, "_hkey", rootName);
-    WriteNumbered(writer, "reg_key", n, "_key", keyPath);
+    int n = kFirstLoggedRegistryEntry + writer.createdKeyCount++;
+    WriteNumbered(writer, kLogRegistryKeysSection, n, kLogRootField, rootName);
+    WriteNumbered(writer, kLogRegistryKeysSection, n, kLogKeyPathField, keyPath);
 }
 
 void LogWrittenRegistryValue(UninstallLogWriter& writer, const char* rootName, const char* keyPath,
                              const char* valueName) {
-    int n = writer.writtenValueCount++;
-    WriteNumbered(writer, "reg_val", n, "_hkey", rootName);
-    WriteNumbered(writer, "reg_val", n, "_key", keyPath);
-    WriteNumbered(writer, "reg_val", n, "_value", valueName);
+    int n = kFirstLoggedRegistryEntry + writer.writtenValueCount++;
+    WriteNumbered(writer, kLogRegistryValuesSection, n, kLogRootField, rootName);
+    WriteNumbered(writer, kLogRegistryValuesSection, n, kLogKeyPathField, keyPath);
+    WriteNumbered(writer, kLogRegistryValuesSection, n, kLogValueNameField, valueName);
 }
 
 void LogService(UninstallLogWriter& writer, int index, const char* serviceName) {
-    WriteNumbered(writer, "svc", index, "", serviceName);
+    WriteNumbered(writer, kLogServicesSection, index, "", serviceName);
 }

@@ -1,24 +1,12 @@
-// uninstall.log: the record of one installation, written into the destination
-// directory for the uninstaller. A profile file that begins with a fixed
-// comment line; sections appear in the order of their first entry. The
-// numbering bases differ between sections and are part of the format the
-// uninstaller reads:
-//   [main]          appptitle (three p, as the uninstaller expects)
-//   [folders]       count first, then 1..n as in the setup script
-//   [files]         1..m in payload order, then count
-//   [shell_folders] 0..n-1, then count
-//   [shell_items]   0..n-1 (the shortcut files), then count
-//   [reg_key]       %d_hkey, %d_key for each key created, counted from 0
-//   [reg_val]       %d_hkey, %d_key, %d_value for each value written, from 0
-//   [svc]           the index of the script entry of each created service
+// The installer's writer of uninstall.log (format: uninstall_log_format.h):
+// each entry is written as soon as its item has been handled, so that an
+// interrupted installation leaves a log of what it did.
 #pragma once
 
 #include <cstddef>
 
 #include "script/ini_file.h"
-
-constexpr char kUninstallLogName[] = "uninstall.log";
-constexpr char kUninstallLogHeader[] = "; Tolvanex uninstall log\r\n\r\n";
+#include "script/uninstall_log_format.h"
 
 // Writes into one log and keeps the counters whose values become its keys.
 struct UninstallLogWriter {
@@ -28,24 +16,12 @@ struct UninstallLogWriter {
     int writtenValueCount;
 };
 
-// How many earlier logs of installations into the same folder are kept.
-constexpr int kMaxEarlierLogs = 99;
-
-constexpr size_t kEarlierLogPathSize = 270;
-
-// The name under which the log at path is kept when a later installation
-// starts a new one: "uninstall.log" with number 2 gives "uninstall.2.log".
-// False, with nothing usable in buffer, when path does not end in ".log" or
-// the name does not fit in size bytes.
-bool EarlierLogPath(const char* path, int number, char* buffer, size_t size);
-
 // Keeps an existing log at path as the first free earlier log.
 void KeepEarlierLog(const char* path);
 
 // Creates the file at `path` with the header (an existing one is kept as an
-// earlier log first), binds `log` to
-// it and logs the application title. False when the file cannot be created;
-// the writer is then still usable but writes nothing that lasts.
+// earlier log first), binds `log` to it and logs the application title. False when the file cannot
+// be created; the writer is then still usable but writes nothing that lasts.
 bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* path,
                        const char* applicationTitle);
 

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/bounded_text.h"
 #include "driver/wizard_flow.h"
 #include "resources/resource_ids.h"
 #include "script/setup_script.h"
+#include "system/bounded_text.h"
 #include "ui/page_frame.h"
 
 namespace {

@@ -49,7 +49,7 @@ std::vector<std::string> Items(const std::vector<char>& list) {
 
 void ReadKey(const IniFile& ini, const char* section, const char* key, uint32_t smallSize) {
     char* value = ini.ReadValue(section, key, "default");
-    std::free(value);
+    delete[] value;
     std::vector<char> cut(smallSize);
     ini.ReadString(section, key, cut.data(), smallSize);
     ini.ReadInt(section, key, 1, 16);

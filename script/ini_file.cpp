@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
-#ifdef _WIN32
-#include <mbstring.h>
-#endif
+#include "system/ansi_text.h"
+#include "system/bounded_text.h"
 
 const char MissingKeySentinel[] = "{63788286-AE30-4D6B-95DF-3B451C1C79F9}";
 
@@ -23,56 +23,8 @@ constexpr uint32_t kTypedReadSize = kTypedTextSize - 1;
 constexpr uint32_t kRecord8Size = 8;
 constexpr uint32_t kRecord16Size = 16;
 
-// Text is in the ANSI code page, which may be double-byte: on Windows the C
-// runtime's multibyte routines know it; elsewhere text is single-byte.
-#ifdef _WIN32
-bool IsLeadByte(char c) {
-    return _ismbblead(static_cast<unsigned char>(c)) != 0;
-}
-bool EqualNoCase(const char* a, const char* b) {
-    return _mbsicmp(reinterpret_cast<const unsigned char*>(a),
-                    reinterpret_cast<const unsigned char*>(b)) == 0;
-}
-const char* FindText(const char* text, const char* part) {
-    return reinterpret_cast<const char*>(_mbsstr(reinterpret_cast<const unsigned char*>(text),
-                                                 reinterpret_cast<const unsigned char*>(part)));
-}
-void ReverseText(char* text) {
-    _mbsrev(reinterpret_cast<unsigned char*>(text));
-}
-#else
-bool IsLeadByte(char) {
-    return false;
-}
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-bool EqualNoCase(const char* a, const char* b) {
-    while (*a != '\0' && LowerAscii(*a) == LowerAscii(*b)) {
-        ++a;
-        ++b;
-    }
-    return LowerAscii(*a) == LowerAscii(*b);
-}
-const char* FindText(const char* text, const char* part) {
-    return std::strstr(text, part);
-}
-void ReverseText(char* text) {
-    size_t length = std::strlen(text);
-    for (size_t i = 0; i < length / 2; ++i) {
-        char c = text[i];
-        text[i] = text[length - 1 - i];
-        text[length - 1 - i] = c;
-    }
-}
-#endif
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
 // The longest prefix of text[0, length) that fits in room bytes without
@@ -94,8 +46,8 @@ size_t FitLength(const char* text, size_t length, size_t room) {
 
 // Copies at most size bytes of text, filling the rest with NUL; a text that
 // does not fit is cut without a terminator, never inside a double-byte
-// character.
-void CopyCut(char* buffer, const char* text, uint32_t size) {
+// character (which the shared bounded copies do not know of).
+void FillWholeCharacters(char* buffer, uint32_t size, const char* text) {
     size_t length = FitLength(text, std::strlen(text), size);
     std::memcpy(buffer, text, length);
     std::memset(buffer + length, 0, size - length);
@@ -103,64 +55,34 @@ void CopyCut(char* buffer, const char* text, uint32_t size) {
 
 // The bounded copy of ReadString: the last byte is given up for the
 // terminator, so the caller always gets a terminated string.
-void CopyBounded(char* buffer, const char* text, uint32_t size) {
+void CopyWholeCharacters(char* buffer, uint32_t size, const char* text) {
     if (size == 0) {
         return;
     }
-    CopyCut(buffer, text, size - 1);
+    FillWholeCharacters(buffer, size - 1, text);
     buffer[size - 1] = '\0';
 }
 
-char* CopyText(const char* text) {
+char* DuplicateText(const char* text) {
     size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(std::malloc(length + 1));
+    char* copy = new (std::nothrow) char[length + 1];
     if (copy != nullptr) {
         std::memcpy(copy, text, length + 1);
     }
     return copy;
 }
 
-int DigitValue(char c) {
+int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
     }
-    if (c >= 'a' && c <= 'z') {
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
     }
-    if (c >= 'A' && c <= 'Z') {
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
     }
-    return 99;
-}
-
-// strtoul with a 32-bit result, whatever the width of long: a magnitude
-// beyond 32 bits gives 0xFFFFFFFF, a "-" negates modulo 2^32.
-uint32_t ParseUnsigned(const char* text, int radix) {
-    while (IsSpace(*text)) {
-        ++text;
-    }
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+') {
-        ++text;
-    }
-    if (radix == 16 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') &&
-        DigitValue(text[2]) < 16) {
-        text += 2;
-    }
-    uint64_t magnitude = 0;
-    for (; DigitValue(*text) < radix; ++text) {
-        magnitude = magnitude * radix + DigitValue(*text);
-        if (magnitude > UINT32_MAX) {
-            return UINT32_MAX;
-        }
-    }
-    uint32_t value = static_cast<uint32_t>(magnitude);
-    return negative ? 0u - value : value;
-}
-
-int HexDigitValue(char c) {
-    int value = DigitValue(c);
-    return value < 16 ? value : -1;
+    return -1;
 }
 
 // Room the item at text[0, length) may take in a double-NUL list that has
@@ -196,7 +118,7 @@ char* FormatHex(const void* data, uint32_t size) {
     if (static_cast<size_t>(size) > (SIZE_MAX - 1) / 2) {
         return nullptr; // the text would not fit in memory on a 32-bit platform
     }
-    char* text = static_cast<char*>(std::malloc(2 * static_cast<size_t>(size) + 1));
+    char* text = new (std::nothrow) char[2 * static_cast<size_t>(size) + 1];
     if (text == nullptr) {
         return nullptr;
     }
@@ -257,7 +179,7 @@ int ParseBool(const char* text, int defaultValue) {
     if (text == nullptr || *text == '\0') {
         return defaultValue;
     }
-    if (EqualNoCase(text, "true") || EqualNoCase(text, "yes")) {
+    if (EqualIgnoringCase(text, "true") || EqualIgnoringCase(text, "yes")) {
         return 1;
     }
     return std::strtol(text, nullptr, 10) != 0 ? 1 : 0;
@@ -287,7 +209,7 @@ int SplitList(const char* text, char* buffer, uint32_t size, const char* delimit
     }
     if (delimiter != nullptr && *delimiter == '\0') {
         // One string, still closed by a second NUL within size bytes.
-        CopyBounded(buffer, text, size - 1);
+        CopyWholeCharacters(buffer, size - 1, text);
         buffer[size - 1] = '\0';
         return static_cast<int>(std::strlen(buffer));
     }
@@ -331,13 +253,13 @@ IniFile::IniFile(const char* path) : path_(nullptr) {
 }
 
 IniFile::~IniFile() {
-    std::free(path_);
+    delete[] path_;
 }
 
 void IniFile::SetFile(const char* path) {
     if (path != nullptr) {
-        std::free(path_);
-        path_ = CopyText(path);
+        delete[] path_;
+        path_ = DuplicateText(path);
     } else if (path_ != nullptr) {
         path_[0] = '\0';
     }
@@ -350,7 +272,7 @@ int IniFile::GetFile(char* buffer, uint32_t size) const {
     if (buffer == nullptr) {
         return static_cast<int>(std::strlen(path_));
     }
-    CopyBounded(buffer, path_, size);
+    CopyWholeCharacters(buffer, size, path_);
     return size == 0 ? 0 : static_cast<int>(std::strlen(buffer));
 }
 
@@ -361,12 +283,12 @@ bool IniFile::IsBound() const {
 char* IniFile::ReadValue(const char* section, const char* key, const char* defaultValue) const {
     const char* fallback = defaultValue != nullptr ? defaultValue : "";
     if (section == nullptr || key == nullptr || !IsBound()) {
-        return CopyText(fallback);
+        return DuplicateText(fallback);
     }
     uint32_t size = kValueStep;
     for (;;) {
         // One byte more than the service is told, so the text always ends.
-        char* buffer = static_cast<char*>(std::malloc(size + 1));
+        char* buffer = new (std::nothrow) char[size + 1];
         if (buffer == nullptr) {
             return nullptr;
         }
@@ -376,7 +298,7 @@ char* IniFile::ReadValue(const char* section, const char* key, const char* defau
         if (count + 1 < size || size > UINT32_MAX - kValueStep - 1) {
             return buffer;
         }
-        std::free(buffer);
+        delete[] buffer;
         size += kValueStep;
     }
 }
@@ -392,12 +314,12 @@ int32_t IniFile::ReadString(const char* section, const char* key, char* buffer, 
     }
     uint32_t length = static_cast<uint32_t>(std::strlen(value));
     if (buffer != nullptr) {
-        CopyBounded(buffer, value, size);
+        CopyWholeCharacters(buffer, size, value);
         if (length > size) {
             length = size;
         }
     }
-    std::free(value);
+    delete[] value;
     return static_cast<int32_t>(length);
 }
 
@@ -417,14 +339,14 @@ int IniFile::AppendString(const char* section, const char* key, const char* text
         return 0;
     }
     size_t length = std::strlen(current) + std::strlen(text) + 1;
-    char* joined = static_cast<char*>(std::malloc(length));
+    char* joined = new (std::nothrow) char[length];
     int result = 0;
     if (joined != nullptr) {
         std::snprintf(joined, length, "%s%s", current, text);
         result = WriteString(section, key, joined);
     }
-    std::free(joined);
-    std::free(current);
+    delete[] joined;
+    delete[] current;
     return result;
 }
 
@@ -436,8 +358,8 @@ bool IniFile::ReadTypedText(const char* section, const char* key, char* text) co
     if (value == nullptr) {
         return false;
     }
-    CopyCut(text, value, kTypedReadSize);
-    std::free(value);
+    FillWholeCharacters(text, kTypedReadSize, value);
+    delete[] value;
     return text[0] != '\0';
 }
 
@@ -473,8 +395,8 @@ char IniFile::ReadChar(const char* section, const char* key, char defaultChar) c
     char first = '\0';
     char* value = ReadValue(section, key);
     if (value != nullptr) {
-        CopyCut(&first, value, 1);
-        std::free(value);
+        FillWholeCharacters(&first, 1, value);
+        delete[] value;
     }
     return first != '\0' ? first : defaultChar;
 }
@@ -553,7 +475,7 @@ uint32_t IniFile::ReadBinary(const char* section, const char* key, void* buffer,
                 static_cast<unsigned char>(HexDigitValue(pair[0]) * 16 + HexDigitValue(pair[1]));
         }
     }
-    std::free(value);
+    delete[] value;
     return count;
 }
 
@@ -563,7 +485,7 @@ int IniFile::WriteBinary(const char* section, const char* key, const void* data,
     }
     char* text = FormatHex(data, size);
     int result = text != nullptr ? WriteString(section, key, text) : 0;
-    std::free(text);
+    delete[] text;
     return result;
 }
 
@@ -573,7 +495,7 @@ int IniFile::AppendBinary(const char* section, const char* key, const void* data
     }
     char* text = FormatHex(data, size);
     int result = text != nullptr ? AppendString(section, key, text) : 0;
-    std::free(text);
+    delete[] text;
     return result;
 }
 
@@ -622,13 +544,13 @@ int IniFile::ReadList(const char* section, const char* key, char* buffer, uint32
         result = SplitList(value, buffer, size, delimiter, trim);
     } else if (value[0] != '\0') {
         uint32_t length = static_cast<uint32_t>(std::strlen(value));
-        char* scratch = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 3));
+        char* scratch = new (std::nothrow) char[static_cast<size_t>(length) + 3];
         if (scratch != nullptr) {
             result = SplitList(value, scratch, length + 2, delimiter, trim);
         }
-        std::free(scratch);
+        delete[] scratch;
     }
-    std::free(value);
+    delete[] value;
     return result;
 }
 
@@ -636,13 +558,13 @@ int IniFile::ReadList(const char* section, const char* key, char* buffer, uint32
 // null section) needs, found in steps of 512 bytes.
 uint32_t IniFile::FindListRoom(const char* section) const {
     for (uint32_t size = kValueStep; size <= UINT32_MAX - kValueStep - 1; size += kValueStep) {
-        char* buffer = static_cast<char*>(std::calloc(size + 1, 1));
+        char* buffer = new (std::nothrow) char[size + 1]();
         if (buffer == nullptr) {
             return 0;
         }
         uint32_t count = section != nullptr ? ProfileReadSection(section, buffer, size, path_)
                                             : ProfileReadSectionNames(buffer, size, path_);
-        std::free(buffer);
+        delete[] buffer;
         if (count + 2 < size) {
             return count + 2;
         }
@@ -681,7 +603,7 @@ uint32_t IniFile::ReadKeyNames(const char* section, char* buffer, uint32_t size)
         buffer[0] = '\0';
     }
     uint32_t room = ReadSection(section, nullptr, 0);
-    char* lines = room > 0 ? static_cast<char*>(std::calloc(room + 1, 1)) : nullptr;
+    char* lines = room > 0 ? new (std::nothrow) char[room + 1]() : nullptr;
     if (lines == nullptr) {
         return 0;
     }
@@ -705,7 +627,7 @@ uint32_t IniFile::ReadKeyNames(const char* section, char* buffer, uint32_t size)
     if (buffer != nullptr && size > 0) {
         buffer[result] = '\0';
     }
-    std::free(lines);
+    delete[] lines;
     return result;
 }
 
@@ -714,16 +636,16 @@ int IniFile::SectionExists(const char* section) const {
         return 0;
     }
     uint32_t room = ReadSectionNames(nullptr, 0);
-    char* names = room > 0 ? static_cast<char*>(std::calloc(room + 1, 1)) : nullptr;
+    char* names = room > 0 ? new (std::nothrow) char[room + 1]() : nullptr;
     if (names == nullptr) {
         return 0;
     }
     ReadSectionNames(names, room);
     int found = 0;
     for (const char* name = names; *name != '\0' && !found; name += std::strlen(name) + 1) {
-        found = EqualNoCase(name, section) ? 1 : 0;
+        found = EqualIgnoringCase(name, section) ? 1 : 0;
     }
-    std::free(names);
+    delete[] names;
     return found;
 }
 
@@ -733,7 +655,7 @@ int IniFile::KeyExists(const char* section, const char* key) const {
     }
     char* value = ReadValue(section, key, MissingKeySentinel);
     int exists = value != nullptr && std::strcmp(value, MissingKeySentinel) != 0 ? 1 : 0;
-    std::free(value);
+    delete[] value;
     return exists;
 }
 
@@ -753,27 +675,27 @@ int IniFile::DeleteKey(const char* section, const char* key) {
 }
 
 int IniFile::CopySection(const char* from, const char* to, int failIfExists) {
-    if (from == nullptr || to == nullptr || EqualNoCase(from, to) || !SectionExists(from) ||
+    if (from == nullptr || to == nullptr || EqualIgnoringCase(from, to) || !SectionExists(from) ||
         (failIfExists && SectionExists(to))) {
         return 0;
     }
     DeleteSection(to);
     uint32_t room = ReadSection(from, nullptr, 0) + 2;
-    char* lines = static_cast<char*>(std::calloc(room + 1, 1));
+    char* lines = new (std::nothrow) char[room + 1]();
     if (lines == nullptr) {
         return 0;
     }
     ReadSection(from, lines, room);
     int result = ProfileWriteSection(to, lines, path_);
-    std::free(lines);
+    delete[] lines;
     return result;
 }
 
 int IniFile::CopyKey(const char* section, const char* key, const char* toSection, const char* toKey,
                      int failIfExists) {
     if (section == nullptr || key == nullptr || toSection == nullptr || toKey == nullptr ||
-        (EqualNoCase(section, toSection) && EqualNoCase(key, toKey)) || !KeyExists(section, key) ||
-        (failIfExists && KeyExists(toSection, toKey))) {
+        (EqualIgnoringCase(section, toSection) && EqualIgnoringCase(key, toKey)) ||
+        !KeyExists(section, key) || (failIfExists && KeyExists(toSection, toKey))) {
         return 0;
     }
     char* value = ReadValue(section, key);
@@ -781,7 +703,7 @@ int IniFile::CopyKey(const char* section, const char* key, const char* toSection
         return 0;
     }
     int result = WriteString(toSection, toKey, value);
-    std::free(value);
+    delete[] value;
     return result;
 }
 

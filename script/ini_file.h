@@ -6,7 +6,9 @@
 // Conventions: a null section or key makes reads return their default (or 0,
 // or an empty result) and writes return 0, without touching the file. An
 // unbound object (no path, or an empty one) behaves the same way. Writes
-// return non-zero on success. Texts are 8-bit ANSI code page text.
+// return non-zero on success. Texts are 8-bit ANSI code page text. A
+// returned char* is the caller's, released with delete[], as everywhere in
+// the project.
 #pragma once
 
 #include <cstdint>
@@ -77,7 +79,7 @@ public:
     // length of the text copied. Without: the length of the path.
     int GetFile(char* buffer, uint32_t size) const;
 
-    // The whole value as a new string that the caller releases with free():
+    // The whole value as a new string that the caller releases with delete[]:
     // defaultValue (or "") for an absent section or key, "" for an empty
     // value. Returns null only when memory runs out.
     char* ReadValue(const char* section, const char* key, const char* defaultValue = nullptr) const;

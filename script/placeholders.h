@@ -1,8 +1,24 @@
-// Placeholder expansion of setup-script values, the substring replacement
-// beneath it, and the names of registry and service constants.
+// Placeholder expansion of setup-script values and the substring replacement
+// beneath it. A returned char* is the caller's, released with delete[]; a
+// returned const char* is lent and stays this module's.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
+
+// The tokens, each a directory ending in a backslash or a text of the user's,
+// in the order ExpandPlaceholders replaces them.
+inline constexpr char kDesktopToken[] = "%%DESKTOP%%";
+inline constexpr char kProgramsToken[] = "%%PROGRAMS%%";
+inline constexpr char kProgramFilesToken[] = "%%PROGRAMFILES%%";
+inline constexpr char kInstallDirToken[] = "%%INSTALLDIR%%";
+inline constexpr char kUserToken[] = "%%USER%%";
+inline constexpr char kCompanyToken[] = "%%COMPANY%%";
+inline constexpr char kWindowsDirToken[] = "%%WINDIR%%";
+inline constexpr char kSystemDirToken[] = "%%WINSYSDIR%%";
+inline constexpr const char* kPlaceholderTokens[] = {
+    kDesktopToken, kProgramsToken, kProgramFilesToken, kInstallDirToken,
+    kUserToken,    kCompanyToken,  kWindowsDirToken,   kSystemDirToken,
+};
 
 // The run's values that placeholders stand for. The setup driver points these
 // at its run-state buffers once; the texts are read anew on every expansion.
@@ -31,14 +47,3 @@ const char* ReplaceAll(const char* text, const char* find, const char* replaceme
 // the system cannot name (on other platforms than Windows: every folder)
 // replaces its token by an empty text.
 char* ExpandPlaceholders(const char* text);
-
-// The platform numbers for the script's constant names. Names are compared
-// whole and case-sensitively; an unknown or empty name gives the default
-// noted. All numbers are those of the Windows headers.
-uint32_t RegistryValueTypeFromName(const char* name); // REG_*; default REG_SZ (1)
-// Low 32 bits of the predefined key handle; HKEY_LOCAL_MACHINE (0x80000002)
-// by default. Make the HKEY by sign extension: (HKEY)(LONG_PTR)(LONG)number.
-uint32_t RootKeyFromName(const char* name);
-uint32_t ServiceTypeFromName(const char* name);  // default SERVICE_WIN32_OWN_PROCESS (0x10)
-uint32_t ErrorControlFromName(const char* name); // default SERVICE_ERROR_NORMAL (1)
-uint32_t StartTypeFromName(const char* name);    // default SERVICE_DEMAND_START (3)

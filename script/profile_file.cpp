@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "system/bounded_text.h"
+
 namespace {
 
 // A file's lines without their line ends: views into its text for reading,
@@ -228,14 +230,16 @@ std::string_view DropQuotes(std::string_view value) {
     return value;
 }
 
+// A value cut to the buffer is what the platform's reader returns too: the
+// count it gives tells the caller.
 uint32_t CopyTerminated(std::string_view text, char* buffer, uint32_t size) {
     if (buffer == nullptr || size == 0) {
         return 0;
     }
-    size_t length = text.size() < size ? text.size() : size - 1;
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-    return static_cast<uint32_t>(length);
+    if (CopyBoundedPart(buffer, size, text.data(), text.size())) {
+        return static_cast<uint32_t>(text.size());
+    }
+    return size - 1;
 }
 
 // Builds a double-NUL list in buffer of size bytes; a list that does not fit

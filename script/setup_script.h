@@ -32,13 +32,14 @@ void LoadSetupSettings(const IniFile& script, SetupSettings* settings);
 constexpr int kListKeySize = 64;
 void FormatListKey(const char* keyFormat, int index, char* key);
 
-// Support files in the payload, staged under these names.
+// Support files in the payload, staged under these names; the uninstaller,
+// which the installation copies into its folder, is named with the log's
+// format (uninstall_log_format.h).
 inline constexpr char kSetupScriptFile[] = "setup.ini";
 inline constexpr char kLeftPictureFile[] = "left.jpg";
 inline constexpr char kTopPictureFile[] = "top.jpg";
 inline constexpr char kLicenseFile[] = "license.rtf";
 inline constexpr char kReadmeFile[] = "readme.rtf";
-inline constexpr char kUninstallerFile[] = "uninstall.exe";
 inline constexpr char kDotNetRedistributableFile[] = "dotnetfx.exe";
 // Application files are the entries "file_" followed by their [files] key.
 inline constexpr char kAppEntryPrefix[] = "file_";

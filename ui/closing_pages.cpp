@@ -11,6 +11,7 @@
 
 #include "driver/run_state.h"
 #include "resources/resource_ids.h"
+#include "system/bounded_text.h"
 #include "ui/page_common.h"
 
 namespace {
@@ -40,7 +41,8 @@ void BrowseForDestination(HWND page) {
         char path[MAX_PATH];
         if (SHGetPathFromIDListA(chosen, path)) {
             SetDlgItemTextA(page, IDC_DESTINATION_PATH, path);
-            CopyText(Run.DestinationDirectory, sizeof Run.DestinationDirectory, path);
+            // The shell's path and the destination have the same bound.
+            (void)CopyBoundedText(Run.DestinationDirectory, sizeof Run.DestinationDirectory, path);
         }
         CoTaskMemFree(chosen);
     }
@@ -113,7 +115,7 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
         return 0;
     }
     char folder[kPathSize];
-    CopyText(folder, sizeof folder, Run.DestinationDirectory);
+    (void)CopyBoundedText(folder, sizeof folder, Run.DestinationDirectory); // the same bound
     // Cut at the last backslash after the first character, so the folder
     // that holds the destination is shown.
     size_t length = std::strlen(folder);
@@ -123,11 +125,8 @@ int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM) {
             break;
         }
     }
-    length = std::strlen(folder);
-    if (length + 1 < sizeof folder) {
-        folder[length] = '\\';
-        folder[length + 1] = '\0';
-    }
+    // Without room for it the folder is preselected as it stands.
+    (void)EnsureTrailingBackslash(folder, sizeof folder);
     SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder));
     return 0;
 }

@@ -23,9 +23,6 @@ void SetTextWithTitle(HWND page, int controlId, UINT formatId);
 // IDC_CANCEL ends it with IDC_CANCEL once the user confirms; others do nothing.
 void EndPageOnButton(HWND page, int controlId);
 
-// Copies text into a buffer of `size` bytes, cutting it to fit.
-void CopyText(char* target, size_t size, const char* text);
-
 // Whether a control of the page is painted on white.
 using WhiteControlTest = bool (*)(int controlId);
 bool IsAnyControlWhite(int controlId);

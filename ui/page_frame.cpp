@@ -103,15 +103,6 @@ char* LoadResourceString(UINT id) {
     return CopyToNewString(text);
 }
 
-void CopyText(char* target, size_t size, const char* text) {
-    size_t length = std::strlen(text);
-    if (length >= size) {
-        length = size - 1;
-    }
-    std::memmove(target, text, length);
-    target[length] = '\0';
-}
-
 void OpenPage(HWND page, PagePicture picture) {
     AddInfoMenuEntry(page);
     CentreOnDesktop(page);

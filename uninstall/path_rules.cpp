@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "script/constant_names.h"
+
 namespace {
 
 bool IsSeparator(char c) {
@@ -123,18 +125,6 @@ std::string NormalizeKeyPath(const std::string& keyPath) {
 }
 
 PathVerdict CheckRegistryKeyPath(const std::string& keyPath) {
-    static const char* const kRootNames[] = {"hkey_local_machine",
-                                             "hklm",
-                                             "hkey_current_user",
-                                             "hkcu",
-                                             "hkey_classes_root",
-                                             "hkcr",
-                                             "hkey_users",
-                                             "hku",
-                                             "hkey_current_config",
-                                             "hkcc",
-                                             "hkey_performance_data",
-                                             "hkey_dyn_data"};
     if (keyPath.size() >= kLogPathSize) {
         return PathVerdict::Invalid;
     }
@@ -142,10 +132,5 @@ PathVerdict CheckRegistryKeyPath(const std::string& keyPath) {
     if (normalized.empty()) {
         return PathVerdict::Invalid;
     }
-    for (const char* rootName : kRootNames) {
-        if (normalized == rootName) {
-            return PathVerdict::Protected;
-        }
-    }
-    return PathVerdict::Removable;
+    return IsRootKeyName(normalized.c_str()) ? PathVerdict::Protected : PathVerdict::Removable;
 }

@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-// Longest path the installer can have logged, terminator included.
-constexpr size_t kLogPathSize = 260;
+#include "script/uninstall_log_format.h"
 
 enum class PathVerdict {
     Removable,

@@ -308,7 +308,7 @@ RemovalResult CheckDestinationFolder(const std::string& folder,
     do {
         const char* name = entry.cFileName;
         if (std::string(name) != "." && std::string(name) != ".." &&
-            !EqualsIgnoringCase(name, kUninstallerFileName)) {
+            !EqualsIgnoringCase(name, kUninstallerFile)) {
             result = Result(RemovalOutcome::NotEmpty, ERROR_DIR_NOT_EMPTY);
         }
     } while (result.outcome == RemovalOutcome::Removed && FindNextFileA(search, &entry));

@@ -7,8 +7,8 @@
 #include <map>
 #include <set>
 
-#include "driver/uninstall_log.h"
 #include "script/ini_file.h"
+#include "script/uninstall_log_format.h"
 #include "uninstall/path_rules.h"
 
 namespace {
@@ -25,13 +25,11 @@ struct LogSection {
 
 // The sections holding one path per numbered key, in removal order.
 const LogSection kPathSections[] = {
-    {"shell_items", RemovalKind::Shortcut},
-    {"shell_folders", RemovalKind::ShellFolder},
-    {"files", RemovalKind::File},
-    {"folders", RemovalKind::Folder},
+    {kLogShellItemsSection, RemovalKind::Shortcut},
+    {kLogShellFoldersSection, RemovalKind::ShellFolder},
+    {kLogFilesSection, RemovalKind::File},
+    {kLogFoldersSection, RemovalKind::Folder},
 };
-
-constexpr int32_t kTitleSize = 255;
 
 // Beyond this size a log counts as damaged; real logs stay far below it.
 constexpr long kMaxLogBytes = 8L << 20;
@@ -58,19 +56,6 @@ bool SplitLine(char* line, std::string& key, std::string& value) {
     return true;
 }
 
-// The number a key starts with, when it is digits (at most nine, so no
-// overflow) followed by nothing or by "_" and a field name.
-bool ParseNumberedKey(const std::string& key, unsigned long& number, std::string& field) {
-    size_t digits = key.find_first_not_of("0123456789");
-    digits = digits == std::string::npos ? key.size() : digits;
-    if (digits == 0 || digits > 9 || (digits < key.size() && key[digits] != '_')) {
-        return false;
-    }
-    number = std::strtoul(key.c_str(), nullptr, 10);
-    field = key.substr(digits);
-    return true;
-}
-
 // The numbered entries of a section, from one read of the whole section (a
 // read per key would cost a read of the file each). Adds the number of lines
 // to `lineCount`. A key written twice keeps its first value, as a profile
@@ -92,8 +77,8 @@ NumberedEntries ReadNumberedEntries(const IniFile& log, const char* section, siz
         std::string key;
         std::string value;
         unsigned long number = 0;
-        std::string field;
-        if (SplitLine(line, key, value) && ParseNumberedKey(key, number, field)) {
+        const char* field = nullptr;
+        if (SplitLine(line, key, value) && ParseLogKey(key.c_str(), &number, &field)) {
             entries[number].emplace(field, value);
         }
         line = next;
@@ -119,12 +104,12 @@ void AddSectionSteps(const NumberedEntries& entries, RemovalKind kind,
     bool isRegistry = kind == RemovalKind::RegistryKey || kind == RemovalKind::RegistryValue;
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         const EntryFields& fields = entry->second;
-        RemovalStep step = MakeStep(kind, FieldText(fields, isRegistry ? "_key" : ""));
+        RemovalStep step = MakeStep(kind, FieldText(fields, isRegistry ? kLogKeyPathField : ""));
         if (isRegistry) {
-            step.root = RegistryRootFromName(FieldText(fields, "_hkey").c_str());
+            step.root = RegistryRootFromName(FieldText(fields, kLogRootField).c_str());
         }
         if (kind == RemovalKind::RegistryValue) {
-            step.valueName = FieldText(fields, "_value");
+            step.valueName = FieldText(fields, kLogValueNameField);
         }
         step.tooLong = step.target.size() >= kLogPathSize || step.valueName.size() >= kLogPathSize;
         steps.push_back(step);
@@ -183,7 +168,7 @@ std::string StepIdentity(const RemovalStep& step) {
 std::vector<RemovalStep> DropRepeatedSteps(const std::vector<RemovalStep>& steps,
                                            const std::string& directory) {
     std::set<std::string> seen = {
-        "file:" + NormalizePath(directory + kUninstallerFileName),
+        "file:" + NormalizePath(directory + kUninstallerFile),
         "file:" + NormalizePath(directory + kUninstallLogName),
         "folder:" + NormalizePath(directory),
     };
@@ -206,9 +191,9 @@ struct LogEntries {
 };
 
 void ReadLogEntries(const IniFile& log, LogEntries& entries, size_t& lineCount) {
-    entries.services = ReadNumberedEntries(log, "svc", lineCount);
-    entries.values = ReadNumberedEntries(log, "reg_val", lineCount);
-    entries.keys = ReadNumberedEntries(log, "reg_key", lineCount);
+    entries.services = ReadNumberedEntries(log, kLogServicesSection, lineCount);
+    entries.values = ReadNumberedEntries(log, kLogRegistryValuesSection, lineCount);
+    entries.keys = ReadNumberedEntries(log, kLogRegistryKeysSection, lineCount);
     for (const LogSection& section : kPathSections) {
         entries.paths.push_back(ReadNumberedEntries(log, section.name, lineCount));
     }
@@ -231,7 +216,7 @@ std::vector<std::string> ReadEarlierLogs(const std::string& logPath, std::vector
             continue;
         }
         IniFile earlier(path.c_str());
-        if (!earlier.KeyExists("main", "appptitle")) {
+        if (!earlier.KeyExists(kLogMainSection, kLogTitleKey)) {
             continue;
         }
         logs.emplace_back();
@@ -243,45 +228,11 @@ std::vector<std::string> ReadEarlierLogs(const std::string& logPath, std::vector
 
 } // namespace
 
-RegistryRoot RegistryRootFromName(const char* name) {
-    static const struct {
-        const char* name;
-        RegistryRoot root;
-    } kRoots[] = {
-        {"HKEY_LOCAL_MACHINE", RegistryRoot::LocalMachine},
-        {"HKEY_CLASSES_ROOT", RegistryRoot::ClassesRoot},
-        {"HKEY_CURRENT_USER", RegistryRoot::CurrentUser},
-        {"HKEY_CURRENT_CONFIG", RegistryRoot::CurrentConfig},
-        {"HKEY_USERS", RegistryRoot::Users},
-    };
-    for (const auto& entry : kRoots) {
-        if (std::strcmp(name, entry.name) == 0) {
-            return entry.root;
-        }
-    }
-    return RegistryRoot::LocalMachine;
-}
-
-const char* RegistryRootName(RegistryRoot root) {
-    switch (root) {
-    case RegistryRoot::ClassesRoot:
-        return "HKEY_CLASSES_ROOT";
-    case RegistryRoot::CurrentUser:
-        return "HKEY_CURRENT_USER";
-    case RegistryRoot::CurrentConfig:
-        return "HKEY_CURRENT_CONFIG";
-    case RegistryRoot::Users:
-        return "HKEY_USERS";
-    default:
-        return "HKEY_LOCAL_MACHINE";
-    }
-}
-
 LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
     std::string logPath = directory + kUninstallLogName;
     LogStatus status = CheckLogFile(logPath);
     IniFile log(logPath.c_str());
-    if (status != LogStatus::Read || !log.KeyExists("main", "appptitle")) {
+    if (status != LogStatus::Read || !log.KeyExists(kLogMainSection, kLogTitleKey)) {
         return status == LogStatus::Read ? LogStatus::Damaged : status;
     }
     size_t lineCount = 0;
@@ -309,10 +260,10 @@ LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
     }
     // The installer reads the title into 255 bytes; a longer one would name
     // another application's key once cut.
-    char title[kTitleSize + 1] = {};
+    char title[kLogTitleSize + 1] = {};
     RemovalStep registration = MakeStep(RemovalKind::Registration, std::string());
-    registration.tooLong =
-        log.ReadString("main", "appptitle", title, sizeof title, "") >= kTitleSize;
+    registration.tooLong = log.ReadString(kLogMainSection, kLogTitleKey, title, sizeof title, "") >=
+                           static_cast<int32_t>(kLogTitleSize);
     registration.target = title;
     steps.push_back(registration);
     steps.push_back(MakeStep(RemovalKind::LogFile, logPath));

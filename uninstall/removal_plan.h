@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-constexpr char kUninstallerFileName[] = "uninstall.exe";
+#include "script/constant_names.h"
 
 // The order of the kinds is the order of removal: the reverse of the order in
 // which the installer created them.
@@ -22,10 +22,6 @@ enum class RemovalKind {
     LogFile,           // target: uninstall.log
     DestinationFolder, // target: the folder of the uninstaller and the log
 };
-
-// The installer's reading of root names: exact names, anything else is
-// HKEY_LOCAL_MACHINE.
-enum class RegistryRoot { LocalMachine, ClassesRoot, CurrentUser, CurrentConfig, Users };
 
 struct RemovalStep {
     RemovalKind kind;
@@ -44,10 +40,6 @@ enum class LogStatus { Read, Missing, Damaged };
 
 // The most entries a log may list; more mark it as damaged.
 constexpr size_t kMaxLogEntries = 100000;
-
-RegistryRoot RegistryRootFromName(const char* name);
-// "HKEY_LOCAL_MACHINE" and so on.
-const char* RegistryRootName(RegistryRoot root);
 
 // Reads directory + "uninstall.log" (directory ends in a separator), and the
 // earlier logs that later installations into the folder kept beside it

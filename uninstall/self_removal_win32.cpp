@@ -125,7 +125,7 @@ RemovalResult StartSelfRemoval(const std::string& uninstallerPath) {
     if (!CreatePrivateFolder(folder)) {
         return Failure(GetLastError());
     }
-    std::string copyPath = folder + "\\" + kUninstallerFileName;
+    std::string copyPath = folder + "\\" + kUninstallerFile;
     DWORD error = ERROR_SUCCESS;
     if (CopyFileA(uninstallerPath.c_str(), copyPath.c_str(), TRUE)) {
         // The copy must not keep the destination folder busy, nor must this

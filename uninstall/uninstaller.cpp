@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "driver/uninstall_log.h"
+#include "script/uninstall_log_format.h"
 #include "uninstall/removal_actions.h"
 #include "uninstall/removal_plan.h"
 #include "uninstall/removal_run.h"

@@ -1,5 +1,8 @@
 // The example service: it registers with the service manager, reports that
-// it runs and ends when it is told to stop. Started by hand it says so.
+// it runs and ends when it is told to stop. Started by hand it says so. It
+// runs in a process of its own, where the service manager goes by the name
+// the service was created under, not this one; so the uninstaller's tests
+// install it under names of their own.
 #include <windows.h>
 
 #include <cstdio>

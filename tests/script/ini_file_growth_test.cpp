@@ -98,7 +98,7 @@ TEST_F(IniFileServiceTest, ReadValueGrowsItsBufferIn512ByteSteps) {
         char* value = ini.ReadValue("s", "k");
         ASSERT_NE(value, nullptr);
         EXPECT_EQ(std::string(c.length, 'x'), value);
-        std::free(value);
+        delete[] value;
         EXPECT_EQ(c.sizes, Sizes()) << c.length;
     }
 }
@@ -151,7 +151,7 @@ TEST_F(IniFileServiceTest, NullNamesMakeNoCall) {
     char buffer[16];
     char* value = ini.ReadValue(nullptr, "k", "d");
     EXPECT_STREQ("d", value);
-    std::free(value);
+    delete[] value;
     ini.ReadString("s", nullptr, buffer, sizeof buffer, "d");
     ini.ReadBool(nullptr, "k", 0);
     ini.WriteString("s", nullptr, "v");

@@ -24,7 +24,7 @@ protected:
     std::string Stored(const char* section, const char* key) {
         char* value = ini.ReadValue(section, key, "<absent>");
         std::string text = value;
-        std::free(value);
+        delete[] value;
         return text;
     }
 

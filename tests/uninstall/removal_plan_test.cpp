@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "driver/uninstall_log.h"
-#include "script/placeholders.h"
 
 namespace {
 
@@ -287,24 +286,6 @@ TEST_F(RemovalPlanTest, ALogWithTooManyEntriesIsDamaged) {
     }
     WriteLog(text);
     EXPECT_EQ(Read(), LogStatus::Damaged);
-}
-
-TEST(RegistryRootFromName, ReadsRootNamesAsTheInstallerDoes) {
-    const char* const names[] = {"HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
-                                 "HKEY_CURRENT_USER",  "HKEY_CURRENT_CONFIG",
-                                 "HKEY_USERS",         "HKLM",
-                                 "hkey_users",         ""};
-    const uint32_t numbers[] = {0x80000002, 0x80000000, 0x80000001, 0x80000005, 0x80000003};
-    const RegistryRoot roots[] = {RegistryRoot::LocalMachine, RegistryRoot::ClassesRoot,
-                                  RegistryRoot::CurrentUser, RegistryRoot::CurrentConfig,
-                                  RegistryRoot::Users};
-    for (const char* name : names) {
-        RegistryRoot root = RegistryRootFromName(name);
-        for (size_t i = 0; i < 5; ++i) {
-            EXPECT_EQ(root == roots[i], RootKeyFromName(name) == numbers[i]) << name;
-        }
-        EXPECT_EQ(RegistryRootFromName(RegistryRootName(root)), root);
-    }
 }
 
 } // namespace

@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "archive/archive_reader.h"
+#include "archive/payload_format.h"
 #include "archive/setup_archive.h"
 #include "tools/builder/builder_commands.h"
 
 namespace {
 
-// An end record count of 0xFFFF has no bound: the walk ends at the first
-// header that cannot be read.
-constexpr int kOpenEndedCount = 0xFFFF;
+// An open-ended count: the walk ends at the first header that cannot be read.
+constexpr int kOpenEndedCount = static_cast<int>(payload_format::kOpenEndedCount);
 
 // Null when the file holds a payload that opens, else why not.
 const char* DiagnosePayload(const char* path) {
@@ -77,10 +77,10 @@ int VisitEntries(SetupArchive& archive, const char* path, EntryVisitor visit, vo
 }
 
 const char* MethodName(uint32_t method, char (&buffer)[24]) {
-    if (method == 0) {
+    if (method == payload_format::kMethodStored) {
         return "stored";
     }
-    if (method == 8) {
+    if (method == payload_format::kMethodDeflated) {
         return "deflated";
     }
     snprintf(buffer, sizeof(buffer), "method%u", static_cast<unsigned>(method));

@@ -1,4 +1,4 @@
-#include "driver/bounded_text.h"
+#include "system/bounded_text.h"
 
 #include <gtest/gtest.h>
 
