@@ -9,6 +9,7 @@
 # TOLVANEX_BUILD_DIR names another folder for the build trees (default build/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/lib.sh"
 build=${TOLVANEX_BUILD_DIR:-$root/build}
 files=${1:-2000}
 size=${2:-50000}
@@ -48,24 +49,18 @@ done
   --out "$work/bench-setup.exe" "${items[@]}" >/dev/null
 echo "payload: $(stat -c %s "$work/bench-setup.exe") bytes of setup.exe with $files files"
 
-for n in $(seq 200 239); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
-done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$n"
+start_xvfb 200
 finish() {
-  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" 2>/dev/null || true
+  wine_server -k >/dev/null 2>&1 || true
+  stop_xvfb
 }
 trap finish EXIT
 rm -rf "$WINEPREFIX"
 "$root/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-/usr/lib/wine/wineserver -p >/dev/null 2>&1 || true
+wine_server -p >/dev/null 2>&1 || true
 destination=$WINEPREFIX/drive_c/bench
 rm -rf "$destination"
 
-windows_path() { echo "Z:$1" | tr / '\\'; }
 transcript=$work/transcript.txt
 rm -f "$transcript"
 cat >"$work/bench.robot" <<'STEPS'

@@ -8,7 +8,6 @@
 
 #include <cstring>
 
-#include "driver/dll_search.h"
 #include "driver/install_data.h"
 #include "driver/uninstall_log.h"
 #include "resources/resource_ids.h"
@@ -16,6 +15,10 @@
 #include "script/placeholders.h"
 #include "script/setup_script.h"
 #include "system/bounded_text.h"
+#include "system/processes.h"
+#include "system/registry.h"
+#include "system/services.h"
+#include "system/shell.h"
 #include "system/system_services.h"
 #include "ui/page_frame.h"
 
@@ -193,11 +196,6 @@ void InstallDotNetFramework() {
     SetProgress(100);
 }
 
-void SetStringValue(HKEY key, const char* name, const char* text) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(std::strlen(text) + 1));
-}
-
 // Without a title the key would be the Uninstall key itself.
 void RegisterUninstaller() {
     const SetupSettings& s = Run.Settings;
@@ -215,16 +213,17 @@ void RegisterUninstaller() {
                          kUninstallerFile)) {
         return;
     }
-    HKEY key = nullptr;
-    if (RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) {
+    RegistryKey key;
+    bool created = false;
+    if (FAILED(CreateRegistryKey(HKEY_LOCAL_MACHINE, path, key, created))) {
         return;
     }
-    SetStringValue(key, "UninstallString", uninstaller);
-    SetStringValue(key, "DisplayName", s.ApplicationTitle);
-    SetStringValue(key, "DisplayVersion", s.ApplicationVersion);
-    SetStringValue(key, "Publisher", s.PublisherName);
-    SetStringValue(key, "URLInfoAbout", s.PublisherUrl);
-    RegCloseKey(key);
+    // A value that cannot be written is passed over, like the key.
+    SetRegistryText(key.handle, "UninstallString", uninstaller);
+    SetRegistryText(key.handle, "DisplayName", s.ApplicationTitle);
+    SetRegistryText(key.handle, "DisplayVersion", s.ApplicationVersion);
+    SetRegistryText(key.handle, "Publisher", s.PublisherName);
+    SetRegistryText(key.handle, "URLInfoAbout", s.PublisherUrl);
 }
 
 void CreateShellFolders(UninstallLogWriter& log) {
@@ -257,10 +256,6 @@ void CreateShellItems(UninstallLogWriter& log) {
     LogShellItemCount(log, count);
 }
 
-HKEY RootKey(const char* name) {
-    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(RootKeyFromName(name))));
-}
-
 struct RegistryEntry {
     char root[kRegistryNameSize];
     char key[MAX_PATH];
@@ -269,41 +264,42 @@ struct RegistryEntry {
     char type[kRegistryNameSize];
 };
 
-void SetRegistryValue(HKEY key, const char* name, const RegistryEntry& entry) {
+void SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
     DWORD type = RegistryValueTypeFromName(entry.type);
     unsigned char data[MAX_PATH];
     int32_t size = EncodeRegistryData(type, entry.data, data, sizeof data);
     if (size >= 0) {
-        RegSetValueExA(key, name, 0, type, data, static_cast<DWORD>(size));
+        SetRegistryValue(key, name, type, data, static_cast<DWORD>(size));
     }
 }
 
 // A key entry creates its key and, with data, sets its default value; only
 // a key that did not exist before is logged.
 void WriteRegistryKey(const RegistryEntry& entry, UninstallLogWriter& log) {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyExA(RootKey(entry.root), entry.key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, &disposition) != ERROR_SUCCESS) {
+    RegistryKey key;
+    bool created = false;
+    if (FAILED(CreateRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, key,
+                                 created))) {
         return;
     }
     if (entry.data[0] != '\0') {
-        SetRegistryValue(key, nullptr, entry);
+        SetEntryValue(key.handle, nullptr, entry);
     }
-    RegCloseKey(key);
-    if (disposition == REG_CREATED_NEW_KEY) {
+    key.Close();
+    if (created) {
         LogCreatedRegistryKey(log, entry.root, entry.key);
     }
 }
 
 // A value entry never creates its key.
 void WriteRegistryValue(const RegistryEntry& entry, UninstallLogWriter& log) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(RootKey(entry.root), entry.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    RegistryKey key;
+    if (FAILED(OpenRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, KEY_SET_VALUE,
+                               key))) {
         return;
     }
-    SetRegistryValue(key, entry.value, entry);
-    RegCloseKey(key);
+    SetEntryValue(key.handle, entry.value, entry);
+    key.Close();
     LogWrittenRegistryValue(log, entry.root, entry.key, entry.value);
 }
 
@@ -325,24 +321,7 @@ void WriteRegistry(UninstallLogWriter& log) {
     }
 }
 
-using OpenSCManagerFunction = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-using CreateServiceFunction = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD,
-                                                 DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR, LPCSTR,
-                                                 LPCSTR);
-using CloseServiceHandleFunction = BOOL(WINAPI*)(SC_HANDLE);
-
-struct ServiceFunctions {
-    OpenSCManagerFunction openManager;
-    CreateServiceFunction create;
-    CloseServiceHandleFunction close;
-};
-
-template <typename Function> Function Lookup(HMODULE library, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
-void CreateOneService(const ServiceFunctions& f, SC_HANDLE manager, int i,
-                      UninstallLogWriter& log) {
+void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
     char name[kServiceNameSize], displayName[kServiceNameSize], binaryPath[MAX_PATH];
     char errorControl[kServiceSettingSize], startType[kServiceSettingSize],
         type[kServiceSettingSize];
@@ -353,45 +332,47 @@ void CreateOneService(const ServiceFunctions& f, SC_HANDLE manager, int i,
              sizeof errorControl);
     ReadText(kServiceSection, ItemKey(i, kServiceStartTypeKey), startType, sizeof startType);
     ReadText(kServiceSection, ItemKey(i, kServiceTypeKey), type, sizeof type);
-    SC_HANDLE service =
-        f.create(manager, name, displayName, SERVICE_ALL_ACCESS, ServiceTypeFromName(type),
-                 StartTypeFromName(startType), ErrorControlFromName(errorControl), binaryPath,
-                 nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (service == nullptr) {
+    ServiceDefinition service{name,
+                              displayName,
+                              binaryPath,
+                              ServiceTypeFromName(type),
+                              StartTypeFromName(startType),
+                              ErrorControlFromName(errorControl)};
+    if (FAILED(CreateWin32Service(manager, service))) {
         ShowErrorWithName(IDS_SERVICE_FAILED, "Fehler", name);
         return;
     }
     LogService(log, i, name);
-    f.close(service);
 }
 
+// Without the service manager the whole step is skipped, without a message.
 void CreateServices(UninstallLogWriter& log) {
-    HMODULE advapi = LoadSystemLibrary("advapi32.dll");
-    ServiceFunctions f{Lookup<OpenSCManagerFunction>(advapi, "OpenSCManagerA"),
-                       Lookup<CreateServiceFunction>(advapi, "CreateServiceA"),
-                       Lookup<CloseServiceHandleFunction>(advapi, "CloseServiceHandle")};
-    SC_HANDLE manager = nullptr;
-    if (f.openManager != nullptr && f.create != nullptr && f.close != nullptr) {
-        manager = f.openManager(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ServiceHandle manager;
+    if (FAILED(OpenServiceManager(SC_MANAGER_ALL_ACCESS, manager))) {
+        return;
     }
-    if (manager != nullptr) {
-        int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
-        for (int i = 0; i < count; ++i) {
-            CreateOneService(f, manager, i, log);
-        }
-        f.close(manager);
+    int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
+    for (int i = 0; i < count; ++i) {
+        CreateOneService(manager.handle, i, log);
     }
-    if (advapi != nullptr) {
-        FreeLibrary(advapi);
-    }
+}
+
+void ShowFinishPage() {
+    const SetupSettings& s = Run.Settings;
+    FinishPageContext context{&CurrentPageFrame(), s.DoneShowReadme != 0, s.DoneShowLaunch != 0,
+                              s.DoneReadmePath, s.DoneLaunchPath};
+    DialogBoxParamA(Run.Instance, MAKEINTRESOURCEA(IDD_FINISH_PAGE), nullptr, FinishPageProc,
+                    reinterpret_cast<LPARAM>(&context));
 }
 
 } // namespace
 
 void RunInstallation() {
     CreateDirectoryLevels(Run.DestinationDirectory);
-    Run.ProgressPage = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE),
-                                          nullptr, ProgressPageProc, 0);
+    ProgressPageContext progress{&CurrentPageFrame(), &Run.BytesInstalled, Run.BytesPerPercent};
+    Run.ProgressPage =
+        CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE), nullptr,
+                           ProgressPageProc, reinterpret_cast<LPARAM>(&progress));
     ShowWindow(Run.ProgressPage, SW_SHOW);
     Repaint();
     SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -409,5 +390,5 @@ void RunInstallation() {
     CreateServices(log);
     DestroyWindow(Run.ProgressPage);
     Run.ProgressPage = nullptr;
-    DialogBoxParamA(Run.Instance, MAKEINTRESOURCEA(IDD_FINISH_PAGE), nullptr, FinishPageProc, 0);
+    ShowFinishPage();
 }

@@ -1,7 +1,7 @@
 // The state of one setup run: the settings read from setup.ini and the values
 // the start-up, the pages and the installation share. There is one instance of
-// each for the whole process; the setup driver owns it, the pages read it and
-// write back only the destination and the user's name and company.
+// each for the whole process; the setup driver owns it and hands each page
+// the fields it reads and writes (ui/page_frame.h).
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "script/setup_script.h"
+#include "ui/page_frame.h"
 
 struct RunState {
     SetupSettings Settings;
@@ -35,3 +36,6 @@ struct RunState {
 
 // The run's one instance, zero-initialised at start.
 extern RunState Run;
+
+// What every page shows of the run, as it stands now; lives as long as Run.
+const PageFrame& CurrentPageFrame();

@@ -17,10 +17,6 @@ extern IniFile UninstallLog;
 // The whole run, from the entry point. Returns the exit code, always 0.
 int RunSetup(HINSTANCE instance);
 
-// True when the current token belongs to the built-in Administrators group,
-// deny-only membership included; false on any failure.
-bool IsUserAdministrator();
-
 // The wizard's page loop; returns after a cancel or after the finish page.
 void RunWizard();
 

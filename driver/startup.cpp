@@ -6,12 +6,14 @@
 
 #include <cstring>
 
-#include "driver/dll_search.h"
 #include "driver/install_data.h"
 #include "resources/resource_ids.h"
 #include "script/placeholders.h"
 #include "script/setup_script.h"
 #include "system/bounded_text.h"
+#include "system/processes.h"
+#include "system/registry.h"
+#include "system/security.h"
 #include "ui/page_frame.h"
 
 SetupArchive PayloadArchive;
@@ -26,19 +28,6 @@ void ShowStartupError(UINT textId) {
     MessageBoxA(GetFocus(), text, caption, MB_OK | MB_ICONERROR);
     delete[] caption;
     delete[] text;
-}
-
-// The common controls register the progress bar's window class; loaded from
-// the system directory like every other library.
-void RegisterCommonControls() {
-    using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    HMODULE library = LoadSystemLibrary("comctl32.dll");
-    auto init = reinterpret_cast<InitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")));
-    if (init != nullptr) {
-        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
-        init(&classes);
-    }
 }
 
 void ShowPreparingDialog() {
@@ -94,44 +83,21 @@ void StageSupportFiles() {
     Sleep(250);
 }
 
-// Reads a string value into `buffer`, which stays empty when it cannot.
-void ReadRegistryText(HKEY key, const char* name, char* buffer, DWORD size) {
-    buffer[0] = '\0';
-    DWORD type = 0;
-    DWORD length = size;
-    LONG status =
-        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        buffer[0] = '\0';
-        return;
-    }
-    buffer[length < size ? length : size - 1] = '\0'; // stored strings may lack their zero
-}
-
 // Read access is enough; asking for full access would fail for an
-// administrator whose membership is deny-only.
-HKEY OpenMachineKey(const char* path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return nullptr;
-    }
-    return key;
-}
-
+// administrator whose membership is deny-only. A value that cannot be read
+// leaves its field empty.
 void ReadRegistryDefaults() {
-    HKEY key = OpenMachineKey("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
-    if (key == nullptr) {
-        key = OpenMachineKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
+    constexpr char kNtVersionKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+    constexpr char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+    RegistryKey key;
+    if (SUCCEEDED(OpenRegistryKey(HKEY_LOCAL_MACHINE, kNtVersionKey, KEY_READ, key)) ||
+        SUCCEEDED(OpenRegistryKey(HKEY_LOCAL_MACHINE, kVersionKey, KEY_READ, key))) {
+        (void)ReadRegistryText(key.handle, "RegisteredOwner", Run.RegisteredUserName, kTextSize);
+        (void)ReadRegistryText(key.handle, "RegisteredOrganization", Run.RegisteredCompanyName,
+                               kTextSize);
     }
-    if (key != nullptr) {
-        ReadRegistryText(key, "RegisteredOwner", Run.RegisteredUserName, kTextSize);
-        ReadRegistryText(key, "RegisteredOrganization", Run.RegisteredCompanyName, kTextSize);
-        RegCloseKey(key);
-    }
-    key = OpenMachineKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion");
-    if (key != nullptr) {
-        ReadRegistryText(key, "ProgramFilesDir", Run.ProgramFilesDirectory, kPathSize);
-        RegCloseKey(key);
+    if (SUCCEEDED(OpenRegistryKey(HKEY_LOCAL_MACHINE, kVersionKey, KEY_READ, key))) {
+        (void)ReadRegistryText(key.handle, "ProgramFilesDir", Run.ProgramFilesDirectory, kPathSize);
     }
     // A directory that cannot take its backslash would run into the names
     // placed behind "%%PROGRAMFILES%%": it counts as missing.
@@ -213,48 +179,15 @@ void DeleteStagedFiles() {
 
 } // namespace
 
-bool IsUserAdministrator() {
-    HANDLE token = nullptr;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &token)) {
-        if (GetLastError() != ERROR_NO_TOKEN ||
-            !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-            return false;
-        }
-    }
-    bool member = false;
-    DWORD size = 0;
-    TOKEN_GROUPS* groups = nullptr;
-    PSID administrators = nullptr;
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    if (!GetTokenInformation(token, TokenGroups, nullptr, 0, &size) &&
-        GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        groups = static_cast<TOKEN_GROUPS*>(HeapAlloc(GetProcessHeap(), 0, size));
-    }
-    if (groups != nullptr && GetTokenInformation(token, TokenGroups, groups, size, &size) &&
-        AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                 DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
-        // Deny-only and disabled memberships count too: the program asks
-        // for elevation through its manifest.
-        for (DWORD i = 0; i < groups->GroupCount && !member; ++i) {
-            member = EqualSid(groups->Groups[i].Sid, administrators) != FALSE;
-        }
-        FreeSid(administrators);
-    }
-    if (groups != nullptr) {
-        HeapFree(GetProcessHeap(), 0, groups);
-    }
-    CloseHandle(token);
-    return member;
-}
-
 int RunSetup(HINSTANCE instance) {
     RestrictDllSearchToSystemDirectory();
     Run.Instance = instance;
+    SetPageResources(instance);
     if (!IsUserAdministrator()) {
         ShowStartupError(IDS_NOT_ADMINISTRATOR);
         return 0;
     }
-    RegisterCommonControls();
+    RegisterProgressBarClass(); // without it the bars are missing, nothing more
     ShowPreparingDialog();
     bool staging = CreateStagingDirectory();
     char programPath[MAX_PATH] = "";

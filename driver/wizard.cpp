@@ -3,8 +3,8 @@
 #include "driver/setup_driver.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "driver/wizard_flow.h"
 #include "resources/resource_ids.h"
@@ -15,21 +15,22 @@
 namespace {
 
 // A page dialog that cannot be created counts as next, like any result
-// other than cancel and back.
-int ShowPage(int templateId, DLGPROC procedure) {
-    return static_cast<int>(
-        DialogBoxParamA(Run.Instance, MAKEINTRESOURCEA(templateId), nullptr, procedure, 0));
+// other than cancel and back. The context outlives the modal page.
+int ShowPage(int templateId, DLGPROC procedure, const void* context) {
+    return static_cast<int>(DialogBoxParamA(Run.Instance, MAKEINTRESOURCEA(templateId), nullptr,
+                                            procedure, reinterpret_cast<LPARAM>(context)));
 }
 
 // The whole file and a terminating zero; an empty text when the file is
-// missing or unreadable, so its page still opens. Release with free().
+// missing or unreadable, so its page still opens; null only when memory runs
+// out (the page then shows no text). Release with delete[].
 char* ReadWholeFile(const char* path) {
     char* text = nullptr;
     std::FILE* file = std::fopen(path, "rb");
     if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) {
         long size = std::ftell(file);
         if (size >= 0 && std::fseek(file, 0, SEEK_SET) == 0) {
-            text = static_cast<char*>(std::malloc(static_cast<size_t>(size) + 1));
+            text = new (std::nothrow) char[static_cast<size_t>(size) + 1];
             if (text != nullptr) {
                 size_t read = std::fread(text, 1, static_cast<size_t>(size), file);
                 text[read] = '\0';
@@ -40,7 +41,7 @@ char* ReadWholeFile(const char* path) {
         std::fclose(file);
     }
     if (text == nullptr) {
-        text = static_cast<char*>(std::calloc(1, 1));
+        text = new (std::nothrow) char[1]();
     }
     return text;
 }
@@ -53,26 +54,38 @@ int ShowTextPage(int templateId, DLGPROC procedure, const char* fileName, char**
         path[0] = '\0';
     }
     *text = ReadWholeFile(path);
-    int result = ShowPage(templateId, procedure);
-    std::free(*text);
+    TextPageContext context{&CurrentPageFrame(), *text};
+    int result = ShowPage(templateId, procedure, &context);
+    delete[] * text;
     *text = nullptr;
     return result;
+}
+
+int ShowUserInfoPage() {
+    UserInfoPageContext context{&CurrentPageFrame(), Run.RegisteredUserName,
+                                Run.RegisteredCompanyName, Run.UserName, Run.CompanyName};
+    return ShowPage(IDD_USER_INFO_PAGE, UserInfoPageProc, &context);
+}
+
+int ShowDestinationPage() {
+    DestinationPageContext context{&CurrentPageFrame(), Run.DestinationDirectory};
+    return ShowPage(IDD_DESTINATION_PAGE, DestinationPageProc, &context);
 }
 
 int ShowWizardStep(WizardStep step, void*) {
     switch (step) {
     case WizardStep::Welcome:
-        return ShowPage(IDD_WELCOME_PAGE, WelcomePageProc);
+        return ShowPage(IDD_WELCOME_PAGE, WelcomePageProc, &CurrentPageFrame());
     case WizardStep::Licence:
         return ShowTextPage(IDD_LICENCE_PAGE, LicencePageProc, kLicenseFile, &Run.LicenceText);
     case WizardStep::Readme:
         return ShowTextPage(IDD_README_PAGE, ReadmePageProc, kReadmeFile, &Run.ReadmeText);
     case WizardStep::UserInfo:
-        return ShowPage(IDD_USER_INFO_PAGE, UserInfoPageProc);
+        return ShowUserInfoPage();
     case WizardStep::Destination:
-        return ShowPage(IDD_DESTINATION_PAGE, DestinationPageProc);
+        return ShowDestinationPage();
     case WizardStep::Ready:
-        return ShowPage(IDD_READY_PAGE, ReadyPageProc);
+        return ShowPage(IDD_READY_PAGE, ReadyPageProc, &CurrentPageFrame());
     case WizardStep::Install:
         RunInstallation();
         return kPageNext;

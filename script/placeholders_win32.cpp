@@ -1,7 +1,7 @@
 #include "placeholders_platform.h"
 
 #include "setup_script.h"
-#include "system/system_services.h"
+#include "system/shell.h"
 
 namespace {
 

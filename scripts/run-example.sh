@@ -9,6 +9,7 @@
 # TOLVANEX_BUILD_DIR names another folder for the build trees (default build/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/lib.sh"
 build=${TOLVANEX_BUILD_DIR:-$root/build}
 out=$build/example
 headless=no
@@ -17,15 +18,8 @@ headless=no
 "$root/scripts/install-deps.sh"
 
 # The same build trees as scripts/build.sh, with only what the example needs.
-configure() {
-  local dir=$1 type=$2; shift 2
-  [ -f "$build/$dir/CMakeCache.txt" ] ||
-    cmake -S "$root" -B "$build/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
-}
 echo "== building"
-configure native RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
-configure win64 RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
-configure win32 MinSizeRel -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTOLVANEX_TESTS=OFF
+for tree in native win64 win32; do configure_tree "$tree"; done
 programs=(setup uninstall beispiel beispieldienst)
 cmake --build "$build/native" --target tolvanex-build >/dev/null
 cmake --build "$build/win64" --target "${programs[@]}" tolvanex_robot >/dev/null
@@ -53,28 +47,22 @@ pack win64 "$out/win64/setup.exe" # the same for the 64-bit Wine here
 export WINEPREFIX=$out/wineprefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 wine_run() { "$root/scripts/wine-run" "$@"; }
-windows_path() { echo "Z:$1" | tr / '\\'; }
 
 display_works() {
   [ -n "${DISPLAY:-}" ] && xwd -root -silent -display "$DISPLAY" >/dev/null 2>&1
 }
-xvfb_pid= watcher_pid=
+watcher_pid=
 finish() {
   [ -n "$watcher_pid" ] && kill "$watcher_pid" 2>/dev/null || true
-  /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wine_server -k >/dev/null 2>&1 || true
+  stop_xvfb
 }
 trap finish EXIT
 if [ "$headless" = no ] && ! display_works; then
   headless=yes
 fi
 if [ "$headless" = yes ]; then
-  for n in $(seq 160 199); do
-    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then break; fi
-  done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$n"
+  start_xvfb 160
   sleep 1
 fi
 
@@ -97,22 +85,7 @@ else
   mkdir -p "$shots"
   work=$out/robot
   mkdir -p "$work"
-  # The robot asks for each picture with NAME.rect ("left top width height").
-  watch_requests() {
-    while true; do
-      for request in "$work"/*.rect; do
-        [ -e "$request" ] || continue
-        name=$(basename "$request" .rect)
-        read -r left top width height <"$request"
-        xwd -root -silent -display "$DISPLAY" |
-          convert xwd:- -crop "${width}x${height}+${left}+${top}" +repage "$shots/$name.png"
-        touch "$work/$name.png"
-        rm -f "$request"
-      done
-      sleep 0.2
-    done
-  }
-  watch_requests &
+  watch_screenshot_requests "$work" "$shots" &
   watcher_pid=$!
   cat >"$work/default-path.robot" <<'STEPS'
 start ${SETUP}

@@ -6,23 +6,18 @@
 #   scripts/screenshots.sh [BUILD_DIR]    (default build/win64, built if needed)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/lib.sh"
 build=${1:-$root/build/win64}
 out=$root/docs/screenshots
 cmake --build "$build" --target tolvanex_page_host tolvanex_robot >/dev/null
 
 work=$(mktemp -d)
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix-shots}
-display=
-for n in $(seq 150 199); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
+start_xvfb 150
 watcher_pid=
 finish() {
   [ -n "$watcher_pid" ] && kill "$watcher_pid" 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
+  stop_xvfb
   rm -rf "$work"
 }
 trap finish EXIT
@@ -39,27 +34,10 @@ sleep 1
 if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
-/usr/lib/wine/wineserver -k 2>/dev/null || true
+wine_server -k 2>/dev/null || true
 
-windows_path() { echo "Z:$1" | tr / '\\'; }
-
-# Answers the robot's requests: NAME.rect holds "left top width height".
-watch_requests() {
-  while true; do
-    for request in "$work"/*.rect; do
-      [ -e "$request" ] || continue
-      name=$(basename "$request" .rect)
-      read -r left top width height <"$request"
-      xwd -root -silent -display "$DISPLAY" |
-        convert xwd:- -crop "${width}x${height}+${left}+${top}" +repage "$out/$name.png"
-      touch "$work/$name.png"
-      rm -f "$request"
-    done
-    sleep 0.2
-  done
-}
 mkdir -p "$out"
-watch_requests &
+watch_screenshot_requests "$work" "$out" &
 watcher_pid=$!
 
 cat >"$work/license.rtf" <<'RTF'

@@ -5,6 +5,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+. "$root/scripts/lib.sh"
 
 "$root/scripts/install-deps.sh" || { echo "0 passed, 1 failed"; exit 1; }
 "$root/scripts/build.sh" || { echo "build failed"; echo "0 passed, 1 failed"; exit 1; }
@@ -12,25 +13,17 @@ cd "$root"
 export WINEPREFIX="$root/build/wineprefix-test"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=;mshtml="
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
-
-display=
-for n in $(seq 90 130); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
+start_xvfb 90
 finish() {
-  WINEPREFIX="$WINEPREFIX" "$wineserver" -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
+  wine_server -k >/dev/null 2>&1 || true
+  stop_xvfb
 }
 trap finish EXIT
 
 rm -rf "$WINEPREFIX"
 "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 || true
 # Keep one server alive for the whole run: every program start is faster.
-"$wineserver" -p >/dev/null 2>&1 || true
+wine_server -p >/dev/null 2>&1 || true
 
 passed=0
 failed=0

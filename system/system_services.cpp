@@ -1,6 +1,5 @@
 #include "system_services.h"
 
-#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -11,42 +10,6 @@ namespace {
 
 constexpr char kDotNetPolicyKey[] = "SOFTWARE\\Microsoft\\.NETFramework\\policy\\v1.0";
 constexpr DWORD kWindowsDirectorySize = 512;
-
-HRESULT HResultFromError(LONG error) {
-    if (error > 0) {
-        return static_cast<HRESULT>((static_cast<DWORD>(error) & 0xFFFF) | 0x80070000);
-    }
-    return error < 0 ? error : E_FAIL;
-}
-
-void GetShellFolderPath(int folder, char* buffer) {
-    LPITEMIDLIST items = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, folder, &items))) {
-        return;
-    }
-    SHGetPathFromIDListA(items, buffer);
-    IMalloc* allocator = nullptr;
-    if (SUCCEEDED(SHGetMalloc(&allocator))) {
-        allocator->Free(items);
-        allocator->Release();
-    }
-}
-
-HRESULT SaveShellLink(IShellLinkA* link, const char* shortcutPath) {
-    IPersistFile* file = nullptr;
-    HRESULT result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    if (FAILED(result)) {
-        return result;
-    }
-    WCHAR widePath[MAX_PATH];
-    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath, MAX_PATH) == 0) {
-        result = HResultFromLastError();
-    } else {
-        result = file->Save(widePath, TRUE);
-    }
-    file->Release();
-    return result;
-}
 
 // version.dll is not one of the libraries Windows always takes from the
 // system directory: imported by name, a copy planted beside setup.exe would
@@ -145,33 +108,11 @@ HRESULT CheckPolicyValue(HKEY policy, const char* build) {
 
 } // namespace
 
-void GetDesktopPath(char* buffer) {
-    GetShellFolderPath(CSIDL_DESKTOP, buffer);
-}
-
-void GetProgramsMenuPath(char* buffer) {
-    GetShellFolderPath(CSIDL_PROGRAMS, buffer);
-}
-
-HRESULT CreateShortcut(const char* target, const char* shortcutPath, const char* description,
-                       const char* arguments, const char* workingDirectory) {
-    // A thread whose COM is already set up differently must not lose it.
-    const HRESULT initialised = CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, reinterpret_cast<void**>(&link));
-    if (SUCCEEDED(result)) {
-        link->SetPath(target);
-        link->SetDescription(description);
-        link->SetArguments(arguments);
-        link->SetWorkingDirectory(workingDirectory);
-        result = SaveShellLink(link, shortcutPath);
-        link->Release();
+HRESULT HResultFromError(LONG error) {
+    if (error > 0) {
+        return static_cast<HRESULT>((static_cast<DWORD>(error) & 0xFFFF) | 0x80070000);
     }
-    if (SUCCEEDED(initialised)) {
-        CoUninitialize();
-    }
-    return result;
+    return error < 0 ? error : E_FAIL;
 }
 
 HRESULT HResultFromLastError() {
@@ -195,26 +136,6 @@ HRESULT GetFileVersion(const char* path, VS_FIXEDFILEINFO* info) {
     const HRESULT result = CopyFixedVersion(library, path, handle, size, data, info);
     std::free(data);
     return result;
-}
-
-DWORD RunAndWait(char* commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    SECURITY_ATTRIBUTES processSecurity = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    SECURITY_ATTRIBUTES threadSecurity = {sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, commandLine, &processSecurity, &threadSecurity, FALSE,
-                        DETACHED_PROCESS, nullptr, nullptr, &startup, &process)) {
-        return static_cast<DWORD>(HResultFromLastError());
-    }
-    CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.hProcess, &exitCode)) {
-        exitCode = static_cast<DWORD>(HResultFromLastError());
-    }
-    CloseHandle(process.hProcess);
-    return exitCode;
 }
 
 HRESULT IsDotNetInstallNeeded(const char* redistributablePath) {

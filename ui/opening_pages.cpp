@@ -1,7 +1,7 @@
 // The pages that open the wizard: welcome, licence, readme, user information.
 #include "ui/page_frame.h"
 
-#include "driver/run_state.h"
+#include "script/setup_script.h"
 #include "resources/resource_ids.h"
 #include "ui/page_common.h"
 
@@ -17,21 +17,27 @@ bool IsWhiteOnReadmePage(int controlId) {
     return controlId != IDC_INTRO_TEXT;
 }
 
-void OnInitWelcome(HWND page) {
-    OpenPage(page, PagePicture::Left);
-    SetTextWithTitle(page, IDC_TITLE, IDS_WELCOME_TITLE);
-    SetTextWithTitle(page, IDC_PAGE_TEXT, IDS_WELCOME_TEXT);
+void OnInitWelcome(HWND page, LPARAM parameter) {
+    const PageFrame& frame = *reinterpret_cast<const PageFrame*>(parameter);
+    OpenPage(page, parameter, frame, PagePicture::Left);
+    SetTextWithTitle(page, IDC_TITLE, IDS_WELCOME_TITLE, frame);
+    SetTextWithTitle(page, IDC_PAGE_TEXT, IDS_WELCOME_TEXT, frame);
     EnableWindow(GetDlgItem(page, IDC_BACK), FALSE);
-    ApplyTitleFont(page);
+    ApplyTitleFont(page, frame);
 }
 
-void OnInitLicence(HWND page) {
-    OpenPage(page, PagePicture::Top);
+void OnInitTextPage(HWND page, LPARAM parameter) {
+    const auto& context = *reinterpret_cast<const TextPageContext*>(parameter);
+    OpenPage(page, parameter, *context.frame, PagePicture::Top);
+    SetDlgItemTextA(page, IDC_TEXT_EDIT, context.text != nullptr ? context.text : "");
+    ApplyTitleFont(page, *context.frame);
+}
+
+void OnInitLicence(HWND page, LPARAM parameter) {
+    OnInitTextPage(page, parameter);
     // Acceptance is never stored: every showing starts declined.
     SendDlgItemMessageA(page, IDC_DECLINE_RADIO, BM_SETCHECK, BST_CHECKED, 0);
     EnableWindow(GetDlgItem(page, IDC_NEXT), FALSE);
-    SetDlgItemTextA(page, IDC_TEXT_EDIT, Run.LicenceText != nullptr ? Run.LicenceText : "");
-    ApplyTitleFont(page);
 }
 
 void OnLicenceCommand(HWND page, int controlId) {
@@ -42,26 +48,22 @@ void OnLicenceCommand(HWND page, int controlId) {
     }
 }
 
-void OnInitReadme(HWND page) {
-    OpenPage(page, PagePicture::Top);
-    SetDlgItemTextA(page, IDC_TEXT_EDIT, Run.ReadmeText != nullptr ? Run.ReadmeText : "");
-    ApplyTitleFont(page);
-}
-
-void OnInitUserInfo(HWND page) {
-    OpenPage(page, PagePicture::Top);
-    ApplyTitleFont(page);
-    SetDlgItemTextA(page, IDC_TEXT_EDIT, Run.RegisteredUserName);
-    SetDlgItemTextA(page, IDC_COMPANY_EDIT, Run.RegisteredCompanyName);
+void OnInitUserInfo(HWND page, LPARAM parameter) {
+    const auto& context = *reinterpret_cast<const UserInfoPageContext*>(parameter);
+    OpenPage(page, parameter, *context.frame, PagePicture::Top);
+    ApplyTitleFont(page, *context.frame);
+    SetDlgItemTextA(page, IDC_TEXT_EDIT, context.registeredUserName);
+    SetDlgItemTextA(page, IDC_COMPANY_EDIT, context.registeredCompanyName);
 }
 
 // Next keeps the names both as the page's start values for a later showing
 // and as the values of the user and company placeholders.
 void StoreUserInfo(HWND page) {
-    GetDlgItemTextA(page, IDC_TEXT_EDIT, Run.RegisteredUserName, kTextSize);
-    GetDlgItemTextA(page, IDC_COMPANY_EDIT, Run.RegisteredCompanyName, kTextSize);
-    GetDlgItemTextA(page, IDC_TEXT_EDIT, Run.UserName, kTextSize);
-    GetDlgItemTextA(page, IDC_COMPANY_EDIT, Run.CompanyName, kTextSize);
+    const auto& context = *PageContextOf<UserInfoPageContext>(page);
+    GetDlgItemTextA(page, IDC_TEXT_EDIT, context.registeredUserName, kTextSize);
+    GetDlgItemTextA(page, IDC_COMPANY_EDIT, context.registeredCompanyName, kTextSize);
+    GetDlgItemTextA(page, IDC_TEXT_EDIT, context.userName, kTextSize);
+    GetDlgItemTextA(page, IDC_COMPANY_EDIT, context.companyName, kTextSize);
 }
 
 } // namespace
@@ -69,7 +71,7 @@ void StoreUserInfo(HWND page) {
 INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitWelcome(page);
+        OnInitWelcome(page, lParam);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_NEXT || LOWORD(wParam) == IDC_CANCEL) {
@@ -84,7 +86,7 @@ INT_PTR CALLBACK WelcomePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitLicence(page);
+        OnInitLicence(page, lParam);
         return TRUE;
     case WM_COMMAND:
         OnLicenceCommand(page, LOWORD(wParam));
@@ -97,7 +99,7 @@ INT_PTR CALLBACK LicencePageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 INT_PTR CALLBACK ReadmePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitReadme(page);
+        OnInitTextPage(page, lParam);
         return TRUE;
     case WM_COMMAND:
         EndPageOnButton(page, LOWORD(wParam));
@@ -110,7 +112,7 @@ INT_PTR CALLBACK ReadmePageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
 INT_PTR CALLBACK UserInfoPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        OnInitUserInfo(page);
+        OnInitUserInfo(page, lParam);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_NEXT) {

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/run_state.h"
 #include "resources/resource_ids.h"
 #include "ui/page_common.h"
 #include "ui/page_pictures.h"
@@ -23,6 +22,8 @@ const char kAboutText[] = "Tolvanex Setup 1.0\n\n"
 constexpr int kStringLimit = 512; // 511 characters and the terminator
 constexpr int kTopPictureLeft = 384;
 
+HINSTANCE resources = nullptr;
+
 char* CopyToNewString(const char* text) {
     size_t size = std::strlen(text) + 1;
     char* copy = new char[size];
@@ -32,9 +33,9 @@ char* CopyToNewString(const char* text) {
 
 void SetPageIcons(HWND page) {
     HANDLE small =
-        LoadImageA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON,
+        LoadImageA(resources, MAKEINTRESOURCEA(IDI_PROGRAM), IMAGE_ICON,
                    GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    HICON big = LoadIconA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    HICON big = LoadIconA(resources, MAKEINTRESOURCEA(IDI_PROGRAM));
     SendMessageA(page, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     SendMessageA(page, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
 }
@@ -76,7 +77,7 @@ void ShowAboutBox(HWND owner) {
     MSGBOXPARAMSA box = {};
     box.cbSize = sizeof box;
     box.hwndOwner = owner;
-    box.hInstance = Run.Instance;
+    box.hInstance = resources;
     box.lpszText = kAboutText;
     box.lpszCaption = caption;
     box.dwStyle = MB_USERICON | MB_OK;
@@ -97,30 +98,40 @@ char* FormatWithString(const char* format, const char* text) {
 
 char* LoadResourceString(UINT id) {
     char text[kStringLimit];
-    if (LoadStringA(Run.Instance, id, text, kStringLimit) <= 0) {
+    if (LoadStringA(resources, id, text, kStringLimit) <= 0) {
         text[0] = '\0';
     }
     return CopyToNewString(text);
 }
 
-void OpenPage(HWND page, PagePicture picture) {
+void SetPageResources(HINSTANCE instance) {
+    resources = instance;
+}
+
+HINSTANCE PageResources() {
+    return resources;
+}
+
+void OpenPage(HWND page, LPARAM context, const PageFrame& frame, PagePicture picture) {
+    SetWindowLongPtrA(page, DWLP_USER, context);
     AddInfoMenuEntry(page);
     CentreOnDesktop(page);
     SetPageIcons(page);
     if (picture == PagePicture::Left) {
-        RegisterPagePicture(page, Run.LeftPicturePath, 0, 0);
+        RegisterPagePicture(page, frame.leftPicturePath, 0, 0);
     } else {
-        RegisterPagePicture(page, Run.TopPicturePath, kTopPictureLeft, 0);
+        RegisterPagePicture(page, frame.topPicturePath, kTopPictureLeft, 0);
     }
 }
 
-void ApplyTitleFont(HWND page) {
-    SendDlgItemMessageA(page, IDC_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(Run.TitleFont), TRUE);
+void ApplyTitleFont(HWND page, const PageFrame& frame) {
+    SendDlgItemMessageA(page, IDC_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(frame.titleFont),
+                        TRUE);
 }
 
-void SetTextWithTitle(HWND page, int controlId, UINT formatId) {
+void SetTextWithTitle(HWND page, int controlId, UINT formatId, const PageFrame& frame) {
     char* format = LoadResourceString(formatId);
-    char* text = FormatWithString(format, Run.Settings.ApplicationTitle);
+    char* text = FormatWithString(format, frame.applicationTitle);
     SetDlgItemTextA(page, controlId, text);
     delete[] text;
     delete[] format;
@@ -181,7 +192,7 @@ INT_PTR CALLBACK PreparingDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) 
         return FALSE;
     }
     CentreOnDesktop(dialog);
-    HICON icon = LoadIconA(Run.Instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+    HICON icon = LoadIconA(resources, MAKEINTRESOURCEA(IDI_PROGRAM));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     return TRUE;

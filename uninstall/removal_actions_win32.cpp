@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "system/registry.h"
+#include "system/services.h"
+#include "system/shell.h"
+
 namespace {
 
 constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -11,26 +15,6 @@ const char* const kRegistrationValues[] = {"UninstallString", "DisplayName", "Di
                                            "Publisher", "URLInfoAbout"};
 // How long a service gets to stop.
 constexpr DWORD kServiceStopMilliseconds = 30000;
-constexpr DWORD kServicePollMilliseconds = 250;
-
-// Closes a registry key on every path.
-struct KeyHolder {
-    HKEY key = nullptr;
-    ~KeyHolder() {
-        if (key != nullptr) {
-            RegCloseKey(key);
-        }
-    }
-};
-
-struct ServiceHolder {
-    SC_HANDLE handle = nullptr;
-    ~ServiceHolder() {
-        if (handle != nullptr) {
-            CloseServiceHandle(handle);
-        }
-    }
-};
 
 RemovalResult Result(RemovalOutcome outcome, DWORD error = 0) {
     return RemovalResult{outcome, static_cast<uint32_t>(error)};
@@ -58,19 +42,13 @@ RemovalResult FromError(DWORD error) {
     }
 }
 
+// The platform layer's HRESULT, read back as the error it carries.
+RemovalResult FromResult(HRESULT result) {
+    return FromError(SUCCEEDED(result) ? ERROR_SUCCESS : static_cast<DWORD>(HRESULT_CODE(result)));
+}
+
 HKEY RootKey(RegistryRoot root) {
-    switch (root) {
-    case RegistryRoot::ClassesRoot:
-        return HKEY_CLASSES_ROOT;
-    case RegistryRoot::CurrentUser:
-        return HKEY_CURRENT_USER;
-    case RegistryRoot::CurrentConfig:
-        return HKEY_CURRENT_CONFIG;
-    case RegistryRoot::Users:
-        return HKEY_USERS;
-    default:
-        return HKEY_LOCAL_MACHINE;
-    }
+    return PredefinedKey(static_cast<uint32_t>(root));
 }
 
 // The key path as logged, without trailing separators, which the deletion
@@ -94,121 +72,64 @@ bool IsRemovableOnDisk(const std::string& path, const ProtectedFolders& protecte
     return CheckRemovablePath(LongPath(path), protectedFolders) != PathVerdict::Protected;
 }
 
-struct ProcessHolder {
-    HANDLE handle = nullptr;
-    ~ProcessHolder() {
-        if (handle != nullptr) {
-            CloseHandle(handle);
-        }
-    }
-};
-
-// Stops a running service and, when it runs in a process of its own, waits
-// for that process to end as well: only then is its program file free to be
-// deleted, which follows at once. False when it does not stop in time.
-bool StopService(SC_HANDLE service, void (*whileWaiting)()) {
-    SERVICE_STATUS_PROCESS status = {};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                              sizeof status, &needed) ||
-        status.dwCurrentState == SERVICE_STOPPED) {
-        return true;
-    }
-    ProcessHolder process;
-    if ((status.dwServiceType & SERVICE_WIN32_OWN_PROCESS) != 0 && status.dwProcessId != 0) {
-        process.handle = OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId);
-    }
-    SERVICE_STATUS control = {};
-    ControlService(service, SERVICE_CONTROL_STOP, &control);
-    for (DWORD waited = 0; waited <= kServiceStopMilliseconds; waited += kServicePollMilliseconds) {
-        bool stateStopped =
-            !QueryServiceStatus(service, &control) || control.dwCurrentState == SERVICE_STOPPED;
-        if (stateStopped && (process.handle == nullptr ||
-                             WaitForSingleObject(process.handle, 0) == WAIT_OBJECT_0)) {
-            return true;
-        }
-        if (whileWaiting != nullptr) {
-            whileWaiting();
-        }
-        Sleep(kServicePollMilliseconds);
-    }
-    return false;
-}
-
 RemovalResult RemoveService(const std::string& name, void (*whileWaiting)()) {
-    ServiceHolder manager;
-    manager.handle = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    if (manager.handle == nullptr) {
-        return FromError(GetLastError());
+    ServiceHandle manager;
+    HRESULT result = OpenServiceManager(SC_MANAGER_CONNECT, manager);
+    bool stopped = false;
+    if (SUCCEEDED(result)) {
+        result = StopAndDeleteService(manager.handle, name.c_str(), kServiceStopMilliseconds,
+                                      whileWaiting, stopped);
     }
-    ServiceHolder service;
-    service.handle =
-        OpenServiceA(manager.handle, name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
-    if (service.handle == nullptr) {
-        DWORD error = GetLastError();
-        return error == ERROR_SERVICE_DOES_NOT_EXIST ? Result(RemovalOutcome::Removed)
-                                                     : FromError(error);
+    if (result == HRESULT_FROM_WIN32(ERROR_SERVICE_DOES_NOT_EXIST)) {
+        return Result(RemovalOutcome::Removed);
     }
-    bool stopped = StopService(service.handle, whileWaiting);
-    // A service that did not stop is still marked for deletion: it goes when
-    // it ends, at the latest at the next restart.
-    if (!DeleteService(service.handle) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
-        return FromError(GetLastError());
+    if (FAILED(result)) {
+        return FromResult(result);
     }
     return stopped ? Result(RemovalOutcome::Removed) : Result(RemovalOutcome::StillRunning);
 }
 
 RemovalResult RemoveRegistryValue(RegistryRoot root, const std::string& keyPath,
                                   const std::string& valueName) {
-    KeyHolder key;
-    LONG error =
-        RegOpenKeyExA(RootKey(root), TrimKeyPath(keyPath).c_str(), 0, KEY_SET_VALUE, &key.key);
-    if (error == ERROR_SUCCESS) {
-        error = RegDeleteValueA(key.key, valueName.c_str());
+    RegistryKey key;
+    HRESULT result =
+        OpenRegistryKey(RootKey(root), TrimKeyPath(keyPath).c_str(), KEY_SET_VALUE, key);
+    if (SUCCEEDED(result)) {
+        result = DeleteRegistryValue(key.handle, valueName.c_str());
     }
-    return FromError(static_cast<DWORD>(error));
+    return FromResult(result);
 }
 
 // Whether the open key holds no subkeys and no values, except, where it
 // belongs to the installation, its default value.
 RemovalResult CheckKeyIsBare(HKEY key, bool defaultValueIsOurs) {
-    DWORD subkeys = 0;
-    DWORD values = 0;
-    LONG error = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                                  &values, nullptr, nullptr, nullptr, nullptr);
-    if (error != ERROR_SUCCESS) {
-        return FromError(static_cast<DWORD>(error));
+    RegistryKeyContents contents;
+    HRESULT result = InspectRegistryKey(key, contents);
+    if (FAILED(result)) {
+        return FromResult(result);
     }
-    if (subkeys > 0) {
+    if (contents.subkeys > 0) {
         return Result(RemovalOutcome::HasSubkeys);
     }
-    for (DWORD i = 0; i < values; ++i) {
-        char name[2];
-        DWORD nameLength = sizeof name;
-        error = RegEnumValueA(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr);
-        // A name that does not fit two bytes is not the empty default name.
-        bool isDefault = error == ERROR_SUCCESS && nameLength == 0;
-        if (!isDefault || !defaultValueIsOurs) {
-            return Result(RemovalOutcome::HasForeignValues);
-        }
+    if (contents.namedValues || (contents.defaultValue && !defaultValueIsOurs)) {
+        return Result(RemovalOutcome::HasForeignValues);
     }
     return Result(RemovalOutcome::Removed);
 }
 
 RemovalResult RemoveRegistryKey(HKEY root, const std::string& keyPath, bool defaultValueIsOurs) {
     std::string path = TrimKeyPath(keyPath);
-    KeyHolder key;
-    LONG error = RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key.key);
-    if (error != ERROR_SUCCESS) {
-        return FromError(static_cast<DWORD>(error));
+    RegistryKey key;
+    HRESULT result = OpenRegistryKey(root, path.c_str(), KEY_READ, key);
+    if (FAILED(result)) {
+        return FromResult(result);
     }
-    RemovalResult bare = CheckKeyIsBare(key.key, defaultValueIsOurs);
+    RemovalResult bare = CheckKeyIsBare(key.handle, defaultValueIsOurs);
     if (bare.outcome != RemovalOutcome::Removed) {
         return bare;
     }
-    RegCloseKey(key.key);
-    key.key = nullptr;
-    return FromError(static_cast<DWORD>(RegDeleteKeyA(root, path.c_str())));
+    key.Close();
+    return FromResult(DeleteRegistryKey(root, path.c_str()));
 }
 
 bool SameFile(const std::string& first, const std::string& second) {
@@ -219,15 +140,12 @@ bool SameFile(const std::string& first, const std::string& second) {
 // Whether the open Uninstall key belongs to this program: its UninstallString
 // names it, or it has none.
 bool IsRegisteredTo(HKEY key, const std::string& uninstallerPath) {
-    char value[MAX_PATH + 1] = {};
-    DWORD size = MAX_PATH;
-    DWORD type = 0;
-    LONG error = RegQueryValueExA(key, "UninstallString", nullptr, &type,
-                                  reinterpret_cast<BYTE*>(value), &size);
-    if (error == ERROR_FILE_NOT_FOUND) {
+    char value[MAX_PATH] = {};
+    HRESULT result = ReadRegistryText(key, "UninstallString", value, sizeof value);
+    if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
         return true;
     }
-    return error == ERROR_SUCCESS && type == REG_SZ && SameFile(value, uninstallerPath);
+    return SUCCEEDED(result) && SameFile(value, uninstallerPath);
 }
 
 // The Uninstall key named after the application. It is only ours while its
@@ -236,26 +154,25 @@ bool IsRegisteredTo(HKEY key, const std::string& uninstallerPath) {
 // the Uninstall key itself, which loses only the values.
 RemovalResult RemoveRegistration(const std::string& title, const std::string& uninstallerPath) {
     std::string path = TrimKeyPath(kUninstallKeyPath + title);
-    KeyHolder key;
-    LONG error =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | KEY_SET_VALUE, &key.key);
-    if (error != ERROR_SUCCESS) {
-        return FromError(static_cast<DWORD>(error));
+    RegistryKey key;
+    HRESULT result =
+        OpenRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), KEY_READ | KEY_SET_VALUE, key);
+    if (FAILED(result)) {
+        return FromResult(result);
     }
-    if (!IsRegisteredTo(key.key, uninstallerPath)) {
+    if (!IsRegisteredTo(key.handle, uninstallerPath)) {
         return Result(RemovalOutcome::Removed);
     }
     for (const char* value : kRegistrationValues) {
-        error = RegDeleteValueA(key.key, value);
-        if (error != ERROR_SUCCESS && !IsGone(static_cast<DWORD>(error))) {
-            return FromError(static_cast<DWORD>(error));
+        result = DeleteRegistryValue(key.handle, value);
+        if (FAILED(result) && !IsGone(static_cast<DWORD>(HRESULT_CODE(result)))) {
+            return FromResult(result);
         }
     }
     if (NormalizeKeyPath(title).empty()) {
         return Result(RemovalOutcome::Removed);
     }
-    RegCloseKey(key.key);
-    key.key = nullptr;
+    key.Close();
     return RemoveRegistryKey(HKEY_LOCAL_MACHINE, path, false);
 }
 
@@ -356,7 +273,7 @@ void AddShellFolders(ProtectedFolders& folders) {
     };
     char path[MAX_PATH];
     for (int folder : kShellFolders) {
-        if (SHGetFolderPathA(nullptr, folder, nullptr, SHGFP_TYPE_CURRENT, path) == S_OK) {
+        if (SUCCEEDED(GetShellFolderPath(folder, path))) {
             AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
         }
     }
@@ -375,17 +292,12 @@ void AddEnvironmentFolders(ProtectedFolders& folders) {
 
 // The directory the installer's %%PROGRAMFILES%% stood for.
 void AddRegisteredProgramFiles(ProtectedFolders& folders) {
-    KeyHolder key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                      KEY_QUERY_VALUE, &key.key) != ERROR_SUCCESS) {
-        return;
-    }
+    RegistryKey key;
     char path[MAX_PATH] = {};
-    DWORD size = MAX_PATH - 1;
-    DWORD type = 0;
-    if (RegQueryValueExA(key.key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(path),
-                         &size) == ERROR_SUCCESS &&
-        type == REG_SZ) {
+    if (SUCCEEDED(OpenRegistryKey(HKEY_LOCAL_MACHINE,
+                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", KEY_QUERY_VALUE,
+                                  key)) &&
+        SUCCEEDED(ReadRegistryText(key.handle, "ProgramFilesDir", path, sizeof path))) {
         AddFolder(folders, path, static_cast<UINT>(lstrlenA(path)));
     }
 }

@@ -8,7 +8,8 @@
 #include "uninstall/removal_actions.h"
 
 #include <windows.h>
-#include <sddl.h>
+
+#include "system/security.h"
 
 namespace {
 
@@ -29,18 +30,10 @@ bool CreatePrivateFolder(std::string& folder) {
     if (length == 0 || length >= MAX_PATH || GetTempFileNameA(temp, "~un", 0, name) == 0) {
         return false;
     }
-    // The name was reserved as a file; it becomes the folder: full access for
-    // administrators and the system, inherited by the copy, nothing for others.
+    // The name was reserved as a file; it becomes the folder, which the copy
+    // inherits its access list from.
     DeleteFileA(name);
-    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &security.lpSecurityDescriptor,
-            nullptr)) {
-        return false;
-    }
-    BOOL created = CreateDirectoryA(name, &security);
-    LocalFree(security.lpSecurityDescriptor);
-    if (!created) {
+    if (FAILED(CreateAdministratorsOnlyFolder(name))) {
         return false;
     }
     folder = name;

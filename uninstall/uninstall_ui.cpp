@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver/dll_search.h"
+#include "system/processes.h"
 #include "uninstall/uninstall_resources.h"
 
 namespace {
@@ -68,20 +68,6 @@ INT_PTR CALLBACK ProgressProcedure(HWND, UINT message, WPARAM, LPARAM) {
     return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
-using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-
-// The progress bar's class comes from the common controls, loaded from the
-// system directory only.
-void RegisterProgressBarClass() {
-    HMODULE controls = LoadSystemLibrary("comctl32.dll");
-    auto initialise = reinterpret_cast<InitCommonControlsExFunction>(
-        reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControlsEx")));
-    if (initialise != nullptr) {
-        INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
-        initialise(&classes);
-    }
-}
-
 // One line of the closing list: kind, name and reason.
 std::string DescribeFailure(HINSTANCE instance, const RemovalFailure& failure) {
     std::string kind = LoadText(instance, IDS_KIND_FIRST + static_cast<UINT>(failure.step.kind));
@@ -99,7 +85,7 @@ bool ConfirmRemoval(HINSTANCE instance, const std::string& applicationName) {
 }
 
 HWND CreateProgressWindow(HINSTANCE instance, const std::string& applicationName) {
-    RegisterProgressBarClass();
+    RegisterProgressBarClass(); // without it the bar is missing, nothing more
     HWND window =
         CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressProcedure, 0);
     if (window == nullptr) {

@@ -1,3 +1,5 @@
+#include "system/processes.h"
+#include "system/shell.h"
 #include "system/system_services.h"
 
 #include <shlobj.h>

@@ -127,7 +127,7 @@ TEST_F(PageFrame, EveryPageOpensWithTheSharedFrame) {
     GetWindowRect(GetDesktopWindow(), &desktop);
     for (const PageCase& page : kPages) {
         HWND window = CreateDialogParamA(::Run.Instance, MAKEINTRESOURCEA(page.templateId), nullptr,
-                                         page.procedure, 0);
+                                         page.procedure, PageParameter(page.templateId));
         ASSERT_NE(window, nullptr) << page.name;
         EXPECT_EQ(reinterpret_cast<HFONT>(SendDlgItemMessageA(window, IDC_TITLE, WM_GETFONT, 0, 0)),
                   ::Run.TitleFont)
@@ -168,7 +168,7 @@ TEST_F(PageFrame, WhiteControlsFollowEachPage) {
     HDC dc = GetDC(nullptr);
     for (const auto& page : cases) {
         HWND window = CreateDialogParamA(::Run.Instance, MAKEINTRESOURCEA(page.templateId), nullptr,
-                                         page.procedure, 0);
+                                         page.procedure, PageParameter(page.templateId));
         auto brushFor = [&](int id) {
             return SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));

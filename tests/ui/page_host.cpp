@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_state.h"
 #include "resources/resource_ids.h"
+#include "tests/ui/ui_test_support.h"
 #include "ui/page_frame.h"
 
 namespace {
@@ -200,8 +200,9 @@ void Hold(HWND window, DWORD holdMs) {
 }
 
 int ShowProgressPage(const Options& options) {
-    Run.ProgressPage = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE),
-                                          nullptr, ProgressPageProc, 0);
+    Run.ProgressPage =
+        CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE), nullptr,
+                           ProgressPageProc, PageParameter(IDD_PROGRESS_PAGE));
     ShowWindow(Run.ProgressPage, SW_SHOW);
     UpdateWindow(Run.ProgressPage);
     SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -240,7 +241,7 @@ INT_PTR ShowModalPage(const Options& options, const PageInfo& page) {
         *text = LoadText(licence ? options.licencePath : options.readmePath);
     }
     INT_PTR result = DialogBoxParamA(Run.Instance, MAKEINTRESOURCEA(page.templateId), nullptr,
-                                     page.procedure, 0);
+                                     page.procedure, PageParameter(page.templateId));
     if (text != nullptr) {
         delete[] * text;
         *text = nullptr;
@@ -260,6 +261,7 @@ HFONT CreateTitleFont() {
 
 int main(int argc, char** argv) {
     Run.Instance = GetModuleHandleA(nullptr);
+    SetPageResources(Run.Instance);
     CopyText(Run.LeftPicturePath, kPathSize, TOLVANEX_PICTURES "\\left.jpg");
     CopyText(Run.TopPicturePath, kPathSize, TOLVANEX_PICTURES "\\top.jpg");
     Options options;

@@ -160,7 +160,8 @@ TEST_F(PagePictures, ClosedPageLeavesNothingToDrawIntoLaterWindows) {
     for (int templateId : {IDD_WELCOME_PAGE, IDD_READY_PAGE}) {
         HWND page =
             CreateDialogParamA(::Run.Instance, MAKEINTRESOURCEA(templateId), nullptr,
-                               templateId == IDD_WELCOME_PAGE ? WelcomePageProc : ReadyPageProc, 0);
+                               templateId == IDD_WELCOME_PAGE ? WelcomePageProc : ReadyPageProc,
+                               PageParameter(templateId));
         EXPECT_EQ(RegisteredCount(), 1) << templateId;
         DestroyWindow(page);
         EXPECT_EQ(RegisteredCount(), 0) << templateId;

@@ -22,7 +22,7 @@ protected:
 
     HWND Open(int templateId, DLGPROC procedure) {
         return CreateDialogParamA(::Run.Instance, MAKEINTRESOURCEA(templateId), nullptr, procedure,
-                                  0);
+                                  PageParameter(templateId));
     }
 };
 
@@ -143,11 +143,11 @@ TEST_F(Pages, ProgressFollowsTheInstalledBytes) {
         {1, {INT_MAX, 20480}, INT_MAX, 100},      // never wraps around
     };
     for (const auto& entry : cases) {
+        ::Run.BytesInstalled = 0;
+        ::Run.BytesPerPercent = entry.bytesPerPercent;
         ::Run.ProgressPage = Open(IDD_PROGRESS_PAGE, ProgressPageProc);
         SendDlgItemMessageA(::Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETRANGE, 0,
                             MAKELPARAM(0, 100));
-        ::Run.BytesInstalled = 0;
-        ::Run.BytesPerPercent = entry.bytesPerPercent;
         for (int32_t chunk : entry.chunks) {
             ReportInstallProgress(chunk);
         }
@@ -204,14 +204,18 @@ TEST_F(Pages, BrowserPreselectsTheFolderHoldingTheDestination) {
     for (const auto& entry : cases) {
         std::snprintf(::Run.DestinationDirectory, kPathSize, "%s", entry.destination.c_str());
         SelectionsSent = 0;
-        EXPECT_EQ(BrowseCallback(browser, BFFM_INITIALIZED, 0, 0), 0);
+        EXPECT_EQ(BrowseCallback(browser, BFFM_INITIALIZED, 0,
+                                 reinterpret_cast<LPARAM>(::Run.DestinationDirectory)),
+                  0);
         EXPECT_EQ(SelectionsSent, 1);
         EXPECT_EQ(Selection, entry.selected) << entry.destination;
         EXPECT_EQ(SelectionIsPath, static_cast<WPARAM>(TRUE));
         EXPECT_STREQ(::Run.DestinationDirectory, entry.destination.c_str());
     }
     SelectionsSent = 0;
-    EXPECT_EQ(BrowseCallback(browser, BFFM_SELCHANGED, 0, 0), 0);
+    EXPECT_EQ(BrowseCallback(browser, BFFM_SELCHANGED, 0,
+                             reinterpret_cast<LPARAM>(::Run.DestinationDirectory)),
+              0);
     EXPECT_EQ(SelectionsSent, 0);
     DestroyWindow(browser);
 }

@@ -10,6 +10,7 @@
 # prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
 # APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
 set -euo pipefail
+. "$(dirname "$0")/../../scripts/lib.sh"
 
 export WINEPREFIX="$E2E_DIR/prefix"
 export WINEDEBUG=-all
@@ -17,7 +18,6 @@ export WINEDEBUG=-all
 # Wine's menu builder writes beside them: both stay inside the work directory.
 export HOME="$E2E_DIR/home"
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 destination='C:\Program Files\Tolvanex Beispiel'
 destination_unix="$WINEPREFIX/drive_c/Program Files/Tolvanex Beispiel"
 example_setup="$E2E_DIR/example-setup.exe"
@@ -27,14 +27,12 @@ fail() {
   exit 1
 }
 
-windows_path() { echo "Z:${1//\//\\}"; }
-
 wine_run() { "$WINE_RUN" "$@"; }
 
 # Ends the prefix's session; the next program starts a new one, which, like a
 # restart, carries out the renames and deletions scheduled for it.
 end_session() {
-  "$wineserver" -w || true
+  wine_server -w || true
 }
 
 restart() {
@@ -145,7 +143,7 @@ create-prefix)
   build_example_setup
   ;;
 remove-prefix)
-  "$wineserver" -k >/dev/null 2>&1 || true
+  wine_server -k >/dev/null 2>&1 || true
   rm -rf "$E2E_DIR"
   ;;
 quiet)

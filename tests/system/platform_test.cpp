@@ -1,11 +1,11 @@
-// The start-up's platform checks on the real system calls: the administrator
-// check and the library loading limited to the system directory.
+// The administrator check and the library loading limited to the system
+// directory, on the real system calls.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "driver/dll_search.h"
-#include "driver/setup_driver.h"
+#include "system/processes.h"
+#include "system/security.h"
 
 namespace {
 
