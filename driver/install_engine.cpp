@@ -112,11 +112,13 @@ void CreateFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kFoldersSection, kCountKey, 0, kDecimal);
     CreateDirectoryA(Run.DestinationDirectory, nullptr);
     LogFolderCount(log, count);
+    // Each item is logged before it is made: an installation cut short
+    // leaves nothing the log does not name.
     for (int j = 1; j <= count; ++j) {
         char path[MAX_PATH];
         ReadExpanded(kFoldersSection, ItemKey(j, "%s"), path, sizeof path);
-        CreateDirectoryA(path, nullptr);
         LogFolder(log, j, path);
+        CreateDirectoryA(path, nullptr);
     }
 }
 
@@ -140,27 +142,40 @@ void MoveToTarget(const char* source, const char* target) {
     DeleteFileA(source);
 }
 
-void InstallApplicationFile(int index, const ArchiveEntryInfo& info, UninstallLogWriter& log) {
+// Files are extracted into a folder of the destination whose name the
+// uninstaller knows, and logged before they are moved to their targets: a
+// file cut short by an ended installation is either named in the log or lies
+// in that folder.
+void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char* extraction,
+                            UninstallLogWriter& log) {
     Repaint();
-    PayloadArchive.ExtractEntry(index, nullptr, false, ReportInstallProgress);
+    bool extracted = extraction[0] != '\0' &&
+                     PayloadArchive.ExtractEntry(index, extraction, false, ReportInstallProgress);
     char key[sizeof info.name];
     // No longer than the name it is cut from.
     (void)CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
     ReadExpanded(kFilesSection, key, target, sizeof target);
+    LogFile(log, target);
     char source[MAX_PATH];
     // A name that leads out of the destination, or one too long for it, was
     // not extracted; moving whatever file that name reaches would be wrong.
-    if (IsSafeEntryName(info.name) &&
-        JoinBoundedText(source, sizeof source, Run.DestinationDirectory, info.name)) {
+    if (extracted && JoinBoundedText(source, sizeof source, extraction, info.name)) {
         MoveToTarget(source, target);
     } else {
         ReportFileNotCopied(target);
     }
-    LogFile(log, target);
 }
 
 void InstallFiles(UninstallLogWriter& log) {
+    char extraction[MAX_PATH];
+    // Without room for the folder's name no file can be extracted into it;
+    // each is then reported as not copied.
+    if (!JoinBoundedText(extraction, sizeof extraction, Run.DestinationDirectory,
+                         kExtractionFolder) ||
+        !AppendBoundedText(extraction, sizeof extraction, "\\")) {
+        extraction[0] = '\0';
+    }
     PayloadArchive.SetExtractDirectory(Run.DestinationDirectory);
     int count = PayloadArchive.GetEntryCount();
     for (int k = 0; k < count; ++k) {
@@ -169,11 +184,14 @@ void InstallFiles(UninstallLogWriter& log) {
             continue;
         }
         if (IsApplicationEntry(info.name)) {
-            InstallApplicationFile(k, info, log);
+            InstallApplicationFile(k, info, extraction, log);
         } else if (IsUninstallerEntry(info.name)) {
             PayloadArchive.ExtractEntry(k, nullptr, false, nullptr);
             Repaint();
         }
+    }
+    if (extraction[0] != '\0') {
+        RemoveDirectoryA(extraction);
     }
     LogFileCount(log);
 }
@@ -231,8 +249,8 @@ void CreateShellFolders(UninstallLogWriter& log) {
     for (int i = 0; i < count; ++i) {
         char path[MAX_PATH];
         ReadExpanded(kShellFoldersSection, ItemKey(i, "%s"), path, sizeof path);
-        CreateDirectoryA(path, nullptr);
         LogShellFolder(log, i, path);
+        CreateDirectoryA(path, nullptr);
     }
     LogShellFolderCount(log, count);
 }
@@ -250,8 +268,8 @@ void CreateShellItems(UninstallLogWriter& log) {
                      sizeof workingDirectory);
         ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutArgumentsKey), arguments,
                      sizeof arguments);
-        CreateShortcut(target, shortcut, description, arguments, workingDirectory);
         LogShellItem(log, i, shortcut);
+        CreateShortcut(target, shortcut, description, arguments, workingDirectory);
     }
     LogShellItemCount(log, count);
 }
@@ -388,6 +406,7 @@ void RunInstallation() {
     CreateShellItems(log);
     WriteRegistry(log);
     CreateServices(log);
+    FinishUninstallLog(log);
     DestroyWindow(Run.ProgressPage);
     Run.ProgressPage = nullptr;
     ShowFinishPage();

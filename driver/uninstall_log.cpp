@@ -1,17 +1,153 @@
 #include "uninstall_log.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "system/bounded_text.h"
+#include "system/files.h"
 
 namespace {
 
-constexpr int kDecimal = 10;
+// Lines a profile writer would make, as one buffer each.
+constexpr size_t kLineRoom = 2 * kLogPathSize + kLogKeySize + 8;
 
 void WriteNumbered(UninstallLogWriter& writer, const char* section, int number, const char* field,
                    const char* value) {
     char key[kLogKeySize];
     FormatLogKey(key, number, field);
-    writer.log->WriteString(section, key, value);
+    WriteLogEntry(writer, section, key, value);
+}
+
+void WriteNumber(UninstallLogWriter& writer, const char* section, const char* key, int number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", number);
+    WriteLogEntry(writer, section, key, text);
+}
+
+// The text without the blanks the profile writer drops around names and
+// values.
+struct Trimmed {
+    const char* start;
+    size_t length;
+};
+
+Trimmed Trim(const char* text) {
+    size_t length = std::strlen(text);
+    while (length > 0 && IsSpaceCharacter(*text)) {
+        ++text;
+        --length;
+    }
+    while (length > 0 && IsSpaceCharacter(text[length - 1])) {
+        --length;
+    }
+    return Trimmed{text, length};
+}
+
+bool SameNameIgnoringCase(const char* a, size_t length, const char* b, size_t bLength) {
+    if (length != bLength) {
+        return false;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Reserve(UninstallLogWriter& writer, size_t extra) {
+    if (writer.length + extra <= writer.capacity) {
+        return true;
+    }
+    size_t capacity = writer.capacity > 0 ? writer.capacity : 4096;
+    while (capacity < writer.length + extra) {
+        capacity *= 2;
+    }
+    char* grown = static_cast<char*>(std::realloc(writer.text, capacity));
+    if (grown == nullptr) {
+        return false;
+    }
+    writer.text = grown;
+    writer.capacity = capacity;
+    return true;
+}
+
+// Replaces `removed` bytes at `at`, which lie in `span`, by `bytes`; the
+// sections behind it move.
+bool EditText(UninstallLogWriter& writer, LogSectionSpan& span, size_t at, size_t removed,
+              const char* bytes, size_t length) {
+    if (length > removed && !Reserve(writer, length - removed)) {
+        return false;
+    }
+    std::memmove(writer.text + at + length, writer.text + at + removed,
+                 writer.length - at - removed);
+    std::memcpy(writer.text + at, bytes, length);
+    writer.length = writer.length - removed + length;
+    span.end = span.end - removed + length;
+    for (LogSectionSpan* later = &span + 1; later < writer.sections + writer.sectionCount;
+         ++later) {
+        later->start = later->start - removed + length;
+        later->end = later->end - removed + length;
+    }
+    return true;
+}
+
+bool AppendToFile(UninstallLogWriter& writer, const char* bytes, size_t length) {
+    return writer.file != nullptr && std::fwrite(bytes, 1, length, writer.file) == length &&
+           std::fflush(writer.file) == 0;
+}
+
+// The whole text into a copy beside the log, which then takes the log's
+// place; a reader sees either file whole. Tried a few times: a program that
+// just reads the log (a virus scanner, say) holds the rename off.
+bool ReplaceFile(UninstallLogWriter& writer) {
+    char update[sizeof writer.path + 8];
+    if (!JoinBoundedText(update, sizeof update, writer.path, kUninstallLogUpdateSuffix)) {
+        return false;
+    }
+    std::FILE* copy = std::fopen(update, "wb");
+    if (copy == nullptr) {
+        return false;
+    }
+    bool written = std::fwrite(writer.text, 1, writer.length, copy) == writer.length;
+    written = std::fclose(copy) == 0 && written;
+    if (writer.file != nullptr) {
+        std::fclose(writer.file);
+        writer.file = nullptr;
+    }
+    bool replaced = false;
+    for (int attempt = 0; written && !replaced && attempt < 20; ++attempt) {
+        replaced = ReplaceFileWith(update, writer.path);
+    }
+    if (!replaced) {
+        std::remove(update);
+    }
+    writer.file = std::fopen(writer.path, "ab");
+    return replaced && writer.file != nullptr;
+}
+
+// Where a key's line lies in a section, or false.
+bool FindKeyLine(const UninstallLogWriter& writer, const LogSectionSpan& span, Trimmed key,
+                 size_t& start, size_t& end) {
+    size_t line = span.start;
+    while (line < span.end) {
+        const char* text = writer.text + line;
+        const char* lineEnd = static_cast<const char*>(std::memchr(text, '\n', span.end - line));
+        size_t next =
+            lineEnd != nullptr ? static_cast<size_t>(lineEnd - writer.text) + 1 : span.end;
+        const char* equals = static_cast<const char*>(std::memchr(text, '=', next - line));
+        if (line > span.start && equals != nullptr &&
+            SameNameIgnoringCase(text, static_cast<size_t>(equals - text), key.start, key.length)) {
+            start = line;
+            end = next;
+            return true;
+        }
+        line = next;
+    }
+    return false;
 }
 
 bool FileExists(const char* path) {
@@ -23,7 +159,83 @@ bool FileExists(const char* path) {
     return true;
 }
 
+LogSectionSpan* FindSection(UninstallLogWriter& writer, Trimmed name) {
+    for (int i = 0; i < writer.sectionCount; ++i) {
+        LogSectionSpan& span = writer.sections[i];
+        if (SameNameIgnoringCase(span.name, std::strlen(span.name), name.start, name.length)) {
+            return &span;
+        }
+    }
+    return nullptr;
+}
+
+// Opens a section at the end of the text; its header line is appended.
+LogSectionSpan* AddSection(UninstallLogWriter& writer, Trimmed name, char* line, size_t& length) {
+    if (writer.sectionCount == kMaxLogSections || name.length >= sizeof writer.sections[0].name) {
+        return nullptr;
+    }
+    LogSectionSpan& span = writer.sections[writer.sectionCount++];
+    std::memcpy(span.name, name.start, name.length);
+    span.name[name.length] = '\0';
+    span.start = span.end = writer.length;
+    length = static_cast<size_t>(
+        std::snprintf(line, kLineRoom, "[%.*s]\r\n", static_cast<int>(name.length), name.start));
+    return &span;
+}
+
 } // namespace
+
+UninstallLogWriter::~UninstallLogWriter() {
+    FinishUninstallLog(*this);
+}
+
+void FinishUninstallLog(UninstallLogWriter& writer) {
+    if (writer.file != nullptr) {
+        std::fclose(writer.file);
+        writer.file = nullptr;
+    }
+    std::free(writer.text);
+    writer.text = nullptr;
+    writer.length = writer.capacity = 0;
+    writer.sectionCount = 0;
+    writer.broken = true;
+}
+
+bool WriteLogEntry(UninstallLogWriter& writer, const char* section, const char* key,
+                   const char* value) {
+    Trimmed sectionName = Trim(section);
+    Trimmed keyName = Trim(key);
+    Trimmed valueText = Trim(value != nullptr ? value : "");
+    if (writer.broken || keyName.length + valueText.length > 2 * kLogPathSize) {
+        return false;
+    }
+    char line[kLineRoom];
+    size_t length = 0;
+    LogSectionSpan* span = FindSection(writer, sectionName);
+    if (span == nullptr && (span = AddSection(writer, sectionName, line, length)) == nullptr) {
+        return false;
+    }
+    size_t at = span->end;
+    size_t removed = 0;
+    size_t keyEnd = 0;
+    if (FindKeyLine(writer, *span, keyName, at, keyEnd)) {
+        // A key written again keeps the spelling it was first written with.
+        removed = keyEnd - at;
+        keyName.start = writer.text + at;
+    }
+    length += static_cast<size_t>(std::snprintf(
+        line + length, kLineRoom - length, "%.*s=%.*s\r\n", static_cast<int>(keyName.length),
+        keyName.start, static_cast<int>(valueText.length), valueText.start));
+    const bool atTheEnd = at == writer.length && removed == 0;
+    if (!EditText(writer, *span, at, removed, line, length)) {
+        writer.broken = true;
+        return false;
+    }
+    bool written =
+        atTheEnd && !writer.behind ? AppendToFile(writer, line, length) : ReplaceFile(writer);
+    writer.behind = !written;
+    return written;
+}
 
 // A new installation into the same folder logs only what it created itself:
 // keys and services of the earlier one exist already and go unlisted. The
@@ -47,22 +259,28 @@ void KeepEarlierLog(const char* path) {
 
 bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* path,
                        const char* applicationTitle) {
-    writer = UninstallLogWriter{&log, 0, 0, 0};
-    KeepEarlierLog(path);
-    std::FILE* file = std::fopen(path, "wb");
-    bool created = file != nullptr;
-    if (created) {
-        size_t length = sizeof(kUninstallLogHeader) - 1;
-        created = std::fwrite(kUninstallLogHeader, 1, length, file) == length;
-        created = std::fclose(file) == 0 && created;
-    }
+    FinishUninstallLog(writer);
+    writer.fileCount = writer.createdKeyCount = writer.writtenValueCount = 0;
     log.SetFile(path);
-    log.WriteString(kLogMainSection, kLogTitleKey, applicationTitle);
-    return created;
+    if (!CopyBoundedText(writer.path, sizeof writer.path, path)) {
+        return false;
+    }
+    KeepEarlierLog(path);
+    const size_t length = sizeof(kUninstallLogHeader) - 1;
+    writer.file = std::fopen(path, "wb");
+    writer.broken = writer.file == nullptr || !Reserve(writer, length);
+    if (writer.broken) {
+        FinishUninstallLog(writer);
+        return false;
+    }
+    std::memcpy(writer.text, kUninstallLogHeader, length);
+    writer.length = length;
+    return AppendToFile(writer, kUninstallLogHeader, length) &&
+           WriteLogEntry(writer, kLogMainSection, kLogTitleKey, applicationTitle);
 }
 
 void LogFolderCount(UninstallLogWriter& writer, int count) {
-    writer.log->WriteInt(kLogFoldersSection, kLogCountKey, count, kDecimal);
+    WriteNumber(writer, kLogFoldersSection, kLogCountKey, count);
 }
 
 void LogFolder(UninstallLogWriter& writer, int key, const char* path) {
@@ -75,7 +293,7 @@ void LogFile(UninstallLogWriter& writer, const char* targetPath) {
 }
 
 void LogFileCount(UninstallLogWriter& writer) {
-    writer.log->WriteInt(kLogFilesSection, kLogCountKey, writer.fileCount, kDecimal);
+    WriteNumber(writer, kLogFilesSection, kLogCountKey, writer.fileCount);
 }
 
 void LogShellFolder(UninstallLogWriter& writer, int index, const char* path) {
@@ -83,7 +301,7 @@ void LogShellFolder(UninstallLogWriter& writer, int index, const char* path) {
 }
 
 void LogShellFolderCount(UninstallLogWriter& writer, int count) {
-    writer.log->WriteInt(kLogShellFoldersSection, kLogCountKey, count, kDecimal);
+    WriteNumber(writer, kLogShellFoldersSection, kLogCountKey, count);
 }
 
 void LogShellItem(UninstallLogWriter& writer, int index, const char* shortcutPath) {
@@ -91,7 +309,7 @@ void LogShellItem(UninstallLogWriter& writer, int index, const char* shortcutPat
 }
 
 void LogShellItemCount(UninstallLogWriter& writer, int count) {
-    writer.log->WriteInt(kLogShellItemsSection, kLogCountKey, count, kDecimal);
+    WriteNumber(writer, kLogShellItemsSection, kLogCountKey, count);
 }
 
 void LogCreatedRegistryKey(UninstallLogWriter& writer, const char* rootName, const char* keyPath) {

@@ -26,14 +26,26 @@ const char* TextOrEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
 
+// The folders cannot change while the program runs; asking the shell for
+// them on every expansion made an installation of many files slow.
+constexpr int kFolderCount = 4;
+char FolderValues[kFolderCount][kPathSize];
+bool FolderFetched[kFolderCount];
+
 // The folder's path with a backslash, or an empty text for a folder that
 // cannot be named: a lone backslash would turn relative paths into rooted ones.
-void FetchFolderValue(PlaceholderFolder folder, char* buffer) {
-    FetchPlaceholderFolder(folder, buffer);
-    if (buffer[0] != '\0') {
-        // A folder of 259 characters keeps none: no expansion can hold it whole.
-        (void)EnsureTrailingBackslash(buffer, kPathSize);
+const char* FolderValue(PlaceholderFolder folder) {
+    const int index = static_cast<int>(folder);
+    char* buffer = FolderValues[index];
+    if (!FolderFetched[index]) {
+        FetchPlaceholderFolder(folder, buffer);
+        if (buffer[0] != '\0') {
+            // A folder of 259 characters keeps none: no expansion can hold it whole.
+            (void)EnsureTrailingBackslash(buffer, kPathSize);
+        }
+        FolderFetched[index] = true;
     }
+    return buffer;
 }
 
 void ReplaceInWorkBuffer(char* work, const char* token, const char* value) {
@@ -78,21 +90,14 @@ char* ExpandPlaceholders(const char* text) {
     }
     (void)CopyBoundedText(work, kPathSize, TextOrEmpty(text)); // cut by design, as documented
 
-    char desktop[kPathSize];
-    char programs[kPathSize];
-    FetchFolderValue(PlaceholderFolder::Programs, programs);
-    FetchFolderValue(PlaceholderFolder::Desktop, desktop);
-    ReplaceInWorkBuffer(work, kDesktopToken, desktop);
-    ReplaceInWorkBuffer(work, kProgramsToken, programs);
+    ReplaceInWorkBuffer(work, kDesktopToken, FolderValue(PlaceholderFolder::Desktop));
+    ReplaceInWorkBuffer(work, kProgramsToken, FolderValue(PlaceholderFolder::Programs));
     ReplaceInWorkBuffer(work, kProgramFilesToken, TextOrEmpty(Values.programFilesDirectory));
     ReplaceInWorkBuffer(work, kInstallDirToken, TextOrEmpty(Values.destinationDirectory));
     ReplaceInWorkBuffer(work, kUserToken, TextOrEmpty(Values.userName));
     ReplaceInWorkBuffer(work, kCompanyToken, TextOrEmpty(Values.companyName));
 
-    char directory[kPathSize];
-    FetchFolderValue(PlaceholderFolder::Windows, directory);
-    ReplaceInWorkBuffer(work, kWindowsDirToken, directory);
-    FetchFolderValue(PlaceholderFolder::System, directory);
-    ReplaceInWorkBuffer(work, kSystemDirToken, directory);
+    ReplaceInWorkBuffer(work, kWindowsDirToken, FolderValue(PlaceholderFolder::Windows));
+    ReplaceInWorkBuffer(work, kSystemDirToken, FolderValue(PlaceholderFolder::System));
     return work;
 }

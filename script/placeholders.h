@@ -45,5 +45,6 @@ const char* ReplaceAll(const char* text, const char* find, const char* replaceme
 // "%%WINDIR%%" and "%%WINSYSDIR%%" replaced one after another in that order.
 // The text and every intermediate result are cut to 259 characters. A folder
 // the system cannot name (on other platforms than Windows: every folder)
-// replaces its token by an empty text.
+// replaces its token by an empty text. The folders are asked for once, on
+// first use; the values of PlaceholderValues are read on every call.
 char* ExpandPlaceholders(const char* text);

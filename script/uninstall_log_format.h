@@ -20,6 +20,15 @@ inline constexpr char kUninstallerFile[] = "uninstall.exe";
 inline constexpr char kUninstallLogName[] = "uninstall.log";
 inline constexpr char kUninstallLogHeader[] = "; Tolvanex uninstall log\r\n\r\n";
 
+// Transient files of an installation that the uninstaller removes too, since
+// an installation that was cut short leaves them: the new copy of the log
+// that replaces it when an earlier section grows (the log's name with this
+// suffix), and the folder, below the installation folder, into which the
+// application files are extracted before they are moved to their targets
+// (each under its payload entry's name, "file_" and a number).
+inline constexpr char kUninstallLogUpdateSuffix[] = ".new";
+inline constexpr char kExtractionFolder[] = "~tmp";
+
 inline constexpr char kLogMainSection[] = "main";
 inline constexpr char kLogTitleKey[] = "appptitle";
 inline constexpr char kLogCountKey[] = "count";

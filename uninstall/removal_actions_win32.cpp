@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "script/setup_script.h"
 #include "system/registry.h"
 #include "system/services.h"
 #include "system/shell.h"
@@ -208,6 +209,30 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
     return lstrcmpiA(a, b) == 0;
 }
 
+bool IsPlainFile(const WIN32_FIND_DATAA& entry) {
+    return (entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+           0;
+}
+
+// What an installation that was cut short leaves besides what its log names:
+// the new copy of the log it was about to put in place, and application
+// files extracted but not yet moved, in their folder of the destination.
+void RemoveTransientFiles(const std::string& folder) {
+    DeleteFileA((folder + kUninstallLogName + kUninstallLogUpdateSuffix).c_str());
+    const std::string extraction = folder + kExtractionFolder + "\\";
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((extraction + kAppEntryPrefix + "*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (IsPlainFile(entry)) {
+                RemoveFile(extraction + entry.cFileName);
+            }
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(extraction.c_str());
+}
+
 // Whether the folder holds nothing but the uninstaller, so that it can go
 // once the uninstaller has.
 RemovalResult CheckDestinationFolder(const std::string& folder,
@@ -215,6 +240,7 @@ RemovalResult CheckDestinationFolder(const std::string& folder,
     if (!IsRemovableOnDisk(folder, protectedFolders)) {
         return Result(RemovalOutcome::Removed);
     }
+    RemoveTransientFiles(folder.back() == '\\' ? folder : folder + "\\");
     std::string pattern = folder.back() == '\\' ? folder + "*" : folder + "\\*";
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA(pattern.c_str(), &entry);

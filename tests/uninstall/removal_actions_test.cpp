@@ -197,4 +197,23 @@ TEST_F(RemovalActionsTest, TheDestinationMayHoldOnlyTheUninstaller) {
     EXPECT_EQ(Remove(RemovalKind::DestinationFolder, folder), RemovalOutcome::NotEmpty);
 }
 
+// An installation cut short leaves the log's new copy and an extracted file
+// not yet moved; they go with the folder, a user's file beside them stays.
+TEST_F(RemovalActionsTest, TheDestinationTakesTheTransientFilesOfAnEndedInstallation) {
+    WriteTextFile(folder + "uninstall.exe", "x");
+    WriteTextFile(folder + "uninstall.log.new", "; Tolvanex uninstall log\r\n");
+    ASSERT_TRUE(CreateDirectoryA((folder + "~tmp").c_str(), nullptr));
+    WriteTextFile(folder + "~tmp\\file_17", "part");
+    EXPECT_EQ(Remove(RemovalKind::DestinationFolder, folder), RemovalOutcome::Removed);
+    EXPECT_FALSE(Exists(folder + "~tmp"));
+    EXPECT_FALSE(Exists(folder + "uninstall.log.new"));
+
+    ASSERT_TRUE(CreateDirectoryA((folder + "~tmp").c_str(), nullptr));
+    WriteTextFile(folder + "~tmp\\notes.txt", "mine");
+    EXPECT_EQ(Remove(RemovalKind::DestinationFolder, folder), RemovalOutcome::NotEmpty);
+    EXPECT_TRUE(Exists(folder + "~tmp\\notes.txt"));
+    DeleteFileA((folder + "~tmp\\notes.txt").c_str());
+    RemoveDirectoryA((folder + "~tmp").c_str());
+}
+
 } // namespace
