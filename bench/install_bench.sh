@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
 # Install benchmark (run by hand, not a test):
-#   bench/install_bench.sh [FILES [BYTES_PER_FILE]]     (default 2000 x 50000)
-# Prints the size of the product setup.exe before any payload, then installs a
-# payload of FILES application files under Wine (Xvfb, a private prefix, the
-# robot confirming the pages) and times the installation from the ready
-# page's confirmation (the uninstall log appears) to the finish page. The
-# same payload is then extracted with tolvanex-build, under Wine and natively.
+#   bench/install_bench.sh [--stub SETUP.EXE] [--uninstaller UNINSTALL.EXE] [COUNTS...]
+# For each count of application files (default 2000 8000) of 5,000 bytes, in
+# nested folders of 100 files each as a real application has them, it builds
+# an installer and, under Wine (Xvfb, a private prefix, the robot confirming
+# the pages), times the installation from the ready page's confirmation (the
+# uninstall log appears) to the finish page, then `uninstall.exe /quiet`, then
+# `tolvanex-build extract` of the same payload. It ends with the ratios the
+# targets are about. --stub and --uninstaller measure other builds of the
+# programs (x86_64) against the same payloads; by default those of build/win64.
 # TOLVANEX_BUILD_DIR names another folder for the build trees (default build/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lib.sh"
 build=${TOLVANEX_BUILD_DIR:-$root/build}
-files=${1:-2000}
-size=${2:-50000}
+stub=$build/win64/driver/setup.exe
+uninstaller=$build/win64/uninstall/uninstall.exe
+counts=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --stub) stub=$2; shift 2 ;;
+    --uninstaller) uninstaller=$2; shift 2 ;;
+    *) counts+=("$1"); shift ;;
+  esac
+done
+[ ${#counts[@]} -gt 0 ] || counts=(2000 8000)
 work=$build/install-bench
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 
@@ -20,34 +32,10 @@ for tree in native win64 win32; do
   [ -f "$build/$tree/CMakeCache.txt" ] || { echo "build $build/$tree first (scripts/build.sh)"; exit 2; }
 done
 cmake --build "$build/native" --target tolvanex-build >/dev/null
-cmake --build "$build/win64" --target setup tolvanex_robot tolvanex-build >/dev/null
+cmake --build "$build/win64" --target setup uninstall tolvanex_robot tolvanex-build >/dev/null
 cmake --build "$build/win32" --target setup >/dev/null
-
-stub32=$build/win32/driver/setup.exe
-bytes=$(stat -c %s "$stub32")
-echo "setup.exe (i686, product, no payload): $bytes bytes = $((bytes / 1024)) KiB (target 96 KiB)"
-
-echo "making $files files of $size bytes: half random, half text"
-rm -rf "$work/data" "$work/extracted-wine" "$work/extracted-native"
-mkdir -p "$work/data"
-half=$((size / 2))
-head -c $((files * half)) /dev/urandom | split -b "$half" -a 5 -d - "$work/data/r"
-(yes "Tolvanex install benchmark: a line of compressible text." || true) | head -c $((size - half)) >"$work/text"
-ini=$work/setup.ini
-{
-  printf '[main]\r\napptitle=Install Benchmark\r\ndestdir=C:\\bench\r\n'
-  printf '[folders]\r\ncount=1\r\n1=%%%%INSTALLDIR%%%%data\r\n[files]\r\n'
-  for ((i = 1; i <= files; i++)); do printf '%d=%%%%INSTALLDIR%%%%data\\%05d.bin\r\n' "$i" "$i"; done
-} >"$ini"
-items=(setup.ini="$ini" left.jpg="$root/resources/pictures/left.jpg" top.jpg="$root/resources/pictures/top.jpg")
-for ((i = 1; i <= files; i++)); do
-  piece=$(printf '%s/data/r%05d' "$work" $((i - 1)))
-  cat "$piece" "$work/text" >"$piece.bin" && rm "$piece"
-  items+=("file_$i=$piece.bin")
-done
-"$build/native/tools/builder/tolvanex-build" pack --stub "$build/win64/driver/setup.exe" \
-  --out "$work/bench-setup.exe" "${items[@]}" >/dev/null
-echo "payload: $(stat -c %s "$work/bench-setup.exe") bytes of setup.exe with $files files"
+bytes=$(stat -c %s "$build/win32/driver/setup.exe")
+echo "setup.exe (i686, product, no payload): $bytes bytes = $((bytes / 1024)) KiB"
 
 start_xvfb 200
 finish() {
@@ -59,12 +47,48 @@ rm -rf "$WINEPREFIX"
 "$root/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wine_server -p >/dev/null 2>&1 || true
 destination=$WINEPREFIX/drive_c/bench
-rm -rf "$destination"
+now() { date +%s.%N; }
+seconds() { awk "BEGIN { printf \"%.2f\", $2 - $1 }"; }
 
-transcript=$work/transcript.txt
-rm -f "$transcript"
-cat >"$work/bench.robot" <<'STEPS'
-timeout 600000
+# An installer of COUNT files in folders "Gruppe G\Ordner F" of 100 files.
+make_installer() {
+  local count=$1 data=$work/data-$1 ini=$work/setup-$1.ini
+  local folders=$(((count + 99) / 100)) items=() i f
+  rm -rf "$data" && mkdir -p "$data"
+  (yes "Tolvanex install benchmark: a line of compressible text." || true) | head -c 2500 >"$work/text"
+  head -c $((count * 2500)) /dev/urandom | split -b 2500 -a 5 -d - "$data/r"
+  {
+    printf '[main]\r\napptitle=Install Benchmark\r\ndestdir=C:\\bench\r\n[folders]\r\n'
+    printf 'count=%d\r\n' $((folders + (folders + 9) / 10))
+    local key=1
+    for ((f = 0; f < folders; f++)); do
+      if ((f % 10 == 0)); then printf '%d=%%%%INSTALLDIR%%%%Gruppe %d\r\n' $key $((f / 10)); key=$((key + 1)); fi
+      printf '%d=%%%%INSTALLDIR%%%%Gruppe %d\\Ordner %d\r\n' $key $((f / 10)) "$f"
+      key=$((key + 1))
+    done
+    printf '[files]\r\n'
+    for ((i = 1; i <= count; i++)); do
+      f=$(((i - 1) / 100))
+      printf '%d=%%%%INSTALLDIR%%%%Gruppe %d\\Ordner %d\\datei %05d.bin\r\n' "$i" $((f / 10)) "$f" "$i"
+    done
+  } >"$ini"
+  items=(setup.ini="$ini" left.jpg="$root/resources/pictures/left.jpg"
+         top.jpg="$root/resources/pictures/top.jpg" uninstall.exe="$uninstaller")
+  for ((i = 1; i <= count; i++)); do
+    local piece
+    piece=$(printf '%s/r%05d' "$data" $((i - 1)))
+    cat "$piece" "$work/text" >"$piece.bin" && rm "$piece"
+    items+=("file_$i=$piece.bin")
+  done
+  "$build/native/tools/builder/tolvanex-build" pack --stub "$stub" \
+    --out "$work/setup-$count.exe" "${items[@]}" >/dev/null
+}
+
+run_installer() {
+  local setup=$1 transcript=$work/transcript.txt
+  rm -f "$transcript"
+  cat >"$work/bench.robot" <<'STEPS'
+timeout 900000
 start ${SETUP}
 wait-window Setup 101
 click 1
@@ -76,23 +100,39 @@ wait-window Setup 122
 click 1
 wait-exit 0
 STEPS
-"$root/scripts/wine-run" "$build/win64/tools/robot/tolvanex_robot.exe" \
-  --set "SETUP=$(windows_path "$work/bench-setup.exe")" --transcript "$(windows_path "$transcript")" \
-  "$(windows_path "$work/bench.robot")" >/dev/null &
-robot_pid=$!
-now() { date +%s.%N; }
-until [ -e "$destination/uninstall.log" ]; do sleep 0.02; done
-started=$(now)
-until grep -q "wait-window Setup 122  -> ok" "$transcript" 2>/dev/null; do sleep 0.02; done
-ended=$(now)
-wait "$robot_pid" || { cat "$transcript"; exit 1; }
-installed=$(find "$destination/data" -type f | wc -l)
-echo "install under Wine: $(awk "BEGIN { printf \"%.2f\", $ended - $started }") s from confirming the ready page to the finish page ($installed files)"
+  "$root/scripts/wine-run" "$build/win64/tools/robot/tolvanex_robot.exe" \
+    --set "SETUP=$(windows_path "$setup")" --transcript "$(windows_path "$transcript")" \
+    "$(windows_path "$work/bench.robot")" >/dev/null &
+  local robot=$!
+  until [ -e "$destination/uninstall.log" ]; do sleep 0.02; done
+  local started
+  started=$(now)
+  until grep -q "wait-window Setup 122  -> ok" "$transcript" 2>/dev/null; do sleep 0.02; done
+  install_seconds=$(seconds "$started" "$(now)")
+  wait "$robot" || { cat "$transcript"; exit 1; }
+}
 
-start=$(now)
-"$root/scripts/wine-run" "$build/win64/tools/builder/tolvanex-build.exe" extract \
-  "$(windows_path "$work/bench-setup.exe")" "$(windows_path "$work/extracted-wine")" >/dev/null
-echo "tolvanex-build extract under Wine: $(awk "BEGIN { printf \"%.2f\", $(now) - $start }") s"
-start=$(now)
-"$build/native/tools/builder/tolvanex-build" extract "$work/bench-setup.exe" "$work/extracted-native" >/dev/null
-echo "tolvanex-build extract natively: $(awk "BEGIN { printf \"%.2f\", $(now) - $start }") s"
+declare -A install uninstall extract
+for count in "${counts[@]}"; do
+  make_installer "$count"
+  rm -rf "$destination" "$work/extracted"
+  run_installer "$work/setup-$count.exe"
+  install[$count]=$install_seconds
+  installed=$(find "$destination" -name '*.bin' | wc -l)
+  started=$(now)
+  "$root/scripts/wine-run" 'C:\bench\uninstall.exe' /quiet || echo "uninstall.exe /quiet: exit $?"
+  uninstall[$count]=$(seconds "$started" "$(now)")
+  left=$(find "$destination" -name '*.bin' 2>/dev/null | wc -l)
+  started=$(now)
+  "$root/scripts/wine-run" "$build/win64/tools/builder/tolvanex-build.exe" extract \
+    "$(windows_path "$work/setup-$count.exe")" "$(windows_path "$work/extracted")" >/dev/null
+  extract[$count]=$(seconds "$started" "$(now)")
+  echo "$count files: install ${install[$count]} s ($installed installed), uninstall ${uninstall[$count]} s ($left left), extract under Wine ${extract[$count]} s"
+done
+if [ -n "${install[8000]:-}" ]; then
+  echo "install 8000 / extract 8000: $(awk "BEGIN { printf \"%.2f\", ${install[8000]} / ${extract[8000]} }") (target <= 1.5)"
+fi
+if [ -n "${install[8000]:-}" ] && [ -n "${install[2000]:-}" ]; then
+  echo "install 8000 / install 2000: $(awk "BEGIN { printf \"%.2f\", ${install[8000]} / ${install[2000]} }") (target <= 4.5)"
+  echo "uninstall 8000 / uninstall 2000: $(awk "BEGIN { printf \"%.2f\", ${uninstall[8000]} / ${uninstall[2000]} }") (target <= 4.5)"
+fi
