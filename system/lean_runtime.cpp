@@ -1,17 +1,28 @@
-// Smaller stand-ins for parts of the C++ and C runtime that setup.exe would
-// otherwise carry from the static libraries: the program is downloaded and
-// started by users, so its size counts. Linked into setup.exe only.
+// Smaller stand-ins for parts of the C++ and C runtime that setup.exe and
+// uninstall.exe would otherwise carry from the static libraries: every
+// installer carries both, so their size counts. Linked into those two only
+// (tolvanex_lean_program).
 //
 // - The allocation operators end the process when memory runs out instead of
 //   throwing: nothing in the program catches, and the throwing versions pull
 //   in the whole exception and string machinery.
+// - The containers' and strings' checks end the process: they are reached
+//   only by a program error, and the throwing versions bring the exception
+//   machinery (and with it the name demangler) along.
+// - std::string is instantiated here, one section per member, so that the
+//   linker drops what is unused; the library's own instantiation comes as
+//   one object that its unwind tables keep whole.
 // - Formatting and number parsing go to the system's msvcrt.dll instead of
 //   the static C99 implementations. The program's formats (%s, %d, %u, %o,
 //   %X, %02X, %.Nf) mean the same there; the size modifiers z, j, t, ll and
 //   hh do not exist there and must not be used in this program.
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
+
+template class std::__cxx11::basic_string<char>;
 
 namespace {
 
@@ -50,17 +61,28 @@ void operator delete[](void* block, size_t) noexcept {
     std::free(block);
 }
 
-// The containers' length check; reached only by a program error.
 namespace std {
 void __throw_length_error(const char*) {
+    std::abort();
+}
+void __throw_logic_error(const char*) {
+    std::abort();
+}
+void __throw_out_of_range(const char*) {
+    std::abort();
+}
+void __throw_out_of_range_fmt(const char*, ...) {
+    std::abort();
+}
+void __throw_bad_alloc() {
+    std::abort();
+}
+void __throw_bad_array_new_length() {
     std::abort();
 }
 } // namespace std
 
 extern "C" {
-
-int __cdecl _vscprintf(const char* format, va_list arguments);
-int __cdecl _vsnprintf(char* buffer, size_t size, const char* format, va_list arguments);
 
 // C99 behaviour on top of msvcrt: always terminated within `size`, and the
 // result is the length the whole text needs.
