@@ -136,7 +136,8 @@ int StdioFileError(void*, void* stream) {
 
 // Returns the file offset of the end record nearest the end of the file, or
 // 0 when there is none (a record at offset 0 cannot be behind a directory).
-int64_t FindEndRecord(const ArchiveFileOps& ops, void* stream) {
+int64_t FindEndRecord(const ArchiveFileOps& ops, void* stream,
+                      int64_t searchLimit = kEndRecordSearchLimit, int64_t* fileSizeOut = nullptr) {
     if (ops.seek(ops.context, stream, 0, kArchiveSeekEnd) != 0) {
         return 0;
     }
@@ -144,7 +145,10 @@ int64_t FindEndRecord(const ArchiveFileOps& ops, void* stream) {
     if (fileSize < 0) {
         return 0;
     }
-    const int64_t limit = fileSize < kEndRecordSearchLimit ? fileSize : kEndRecordSearchLimit;
+    if (fileSizeOut != nullptr) {
+        *fileSizeOut = fileSize;
+    }
+    const int64_t limit = fileSize < searchLimit ? fileSize : searchLimit;
     // Blocks overlap by four bytes so that no signature straddles two.
     constexpr int64_t kBlockSize = kEndRecordScanBlock + 4;
     unsigned char block[kBlockSize];
@@ -566,4 +570,20 @@ int CloseCurrentEntry(ArchiveReader* reader) {
     ReleaseEntry(entry);
     reader->openEntry = nullptr;
     return crcMismatch ? CrcError : Ok;
+}
+
+bool LocateEndRecord(const char* fileName, int64_t searchLimit, int64_t* distanceFromEnd) {
+    const ArchiveFileOps ops = DefaultArchiveFileOps();
+    void* stream = ops.open(ops.context, fileName, kArchiveOpenRead | kArchiveOpenExisting);
+    if (stream == nullptr) {
+        return false;
+    }
+    int64_t fileSize = 0;
+    const int64_t offset = FindEndRecord(ops, stream, searchLimit, &fileSize);
+    ops.close(ops.context, stream);
+    if (offset == 0) {
+        return false;
+    }
+    *distanceFromEnd = fileSize - offset;
+    return true;
 }

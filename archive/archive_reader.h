@@ -128,3 +128,10 @@ int ReadCurrentEntry(ArchiveReader* reader, void* buffer, uint32_t length);
 // CRC-32 differs from the stored one; Ok otherwise (an entry closed early is
 // not checked); ParamError when no entry is open.
 int CloseCurrentEntry(ArchiveReader* reader);
+
+// Finds the end record as OpenArchive does, but searching the last
+// searchLimit bytes (OpenArchive searches kEndRecordSearchLimit of
+// payload_format.h): distanceFromEnd receives how many bytes from the end of
+// the file it starts, so a signer's certificate table behind it can be
+// weighed against the reader's reach. False when none is found.
+bool LocateEndRecord(const char* fileName, int64_t searchLimit, int64_t* distanceFromEnd);

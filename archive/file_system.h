@@ -47,4 +47,8 @@ int SeekStream(std::FILE* stream, int64_t offset, int whence);
 // The file's last-write time in local time. False when it cannot be read.
 bool GetLocalModificationTime(const char* path, struct tm* local);
 
+// The file's last-write time in seconds since 1970 (UTC). False when it
+// cannot be read.
+bool GetModificationSeconds(const char* path, int64_t* seconds);
+
 } // namespace archive_fs

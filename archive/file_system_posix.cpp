@@ -144,4 +144,13 @@ bool GetLocalModificationTime(const char* path, struct tm* local) {
     return stat(path, &status) == 0 && localtime_r(&status.st_mtime, local) != nullptr;
 }
 
+bool GetModificationSeconds(const char* path, int64_t* seconds) {
+    struct stat status;
+    if (stat(path, &status) != 0) {
+        return false;
+    }
+    *seconds = static_cast<int64_t>(status.st_mtime);
+    return true;
+}
+
 } // namespace archive_fs

@@ -89,4 +89,13 @@ bool GetLocalModificationTime(const char* path, struct tm* local) {
     return _stat64(path, &status) == 0 && _localtime64_s(local, &status.st_mtime) == 0;
 }
 
+bool GetModificationSeconds(const char* path, int64_t* seconds) {
+    struct _stat64 status;
+    if (_stat64(path, &status) != 0) {
+        return false;
+    }
+    *seconds = static_cast<int64_t>(status.st_mtime);
+    return true;
+}
+
 } // namespace archive_fs

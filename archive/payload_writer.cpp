@@ -19,6 +19,7 @@ using namespace payload_format;
 
 constexpr uint32_t kChunkSize = 65536;
 constexpr uint32_t kEarliestDosDateTime = (1 << 5 | 1) << 16; // 1980-01-01 00:00:00
+constexpr uint32_t kLatestDosDateTime = 0xFF9FBF7D;           // 2107-12-31 23:59:58
 
 struct CentralRecord {
     std::string name;
@@ -284,7 +285,7 @@ uint32_t FileDosDateTime(const char* path) {
         return kEarliestDosDateTime;
     }
     if (local.tm_year > 207) {
-        return 0xFF9FBF7D; // 2107-12-31 23:59:58, the last DOS time
+        return kLatestDosDateTime;
     }
     const uint32_t date =
         static_cast<uint32_t>((local.tm_year - 80) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
@@ -319,7 +320,133 @@ PayloadError WriteDirectory(PayloadWriter* writer) {
     return PayloadError::None;
 }
 
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void CivilFromDays(int64_t days, int* year, int* month, int* day) {
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    *day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    *month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2 ? 1 : 0));
+}
+
 } // namespace
+
+uint32_t DosDateTimeFromUtc(int64_t seconds) {
+    constexpr int64_t kSecondsPerDay = 86400;
+    int64_t days = seconds / kSecondsPerDay;
+    int64_t rest = seconds % kSecondsPerDay;
+    if (rest < 0) {
+        rest += kSecondsPerDay;
+        --days;
+    }
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    CivilFromDays(days, &year, &month, &day);
+    if (year < 1980) {
+        return kEarliestDosDateTime;
+    }
+    if (year > 2107) {
+        return kLatestDosDateTime;
+    }
+    const uint32_t date = static_cast<uint32_t>((year - 1980) << 9 | month << 5 | day);
+    const uint32_t time =
+        static_cast<uint32_t>(rest / 3600 << 11 | (rest / 60 % 60) << 5 | (rest % 60) / 2);
+    return date << 16 | time;
+}
+
+PayloadError EncodeEntryData(const void* data, size_t size, int level, EncodedEntry* encoded) {
+    if (size > 0xFFFFFFFFu) {
+        return PayloadError::TooLarge;
+    }
+    if (level < kMinPayloadLevel || level > kMaxPayloadLevel) {
+        return PayloadError::CompressFailed;
+    }
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    const uInt length = static_cast<uInt>(size);
+    encoded->uncompressedSize = length;
+    encoded->crc = static_cast<uint32_t>(crc32(0, bytes, length));
+    encoded->method = kMethodStored;
+    if (level > 0 && size > 0) {
+        z_stream deflater{};
+        // Raw deflate: no zlib header or trailer.
+        if (deflateInit2(&deflater, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            return PayloadError::CompressFailed;
+        }
+        // Room for one call to finish: deflate's bound for this size.
+        encoded->data.resize(deflateBound(&deflater, length));
+        deflater.next_in = const_cast<unsigned char*>(bytes);
+        deflater.avail_in = length;
+        deflater.next_out = encoded->data.data();
+        deflater.avail_out = static_cast<uInt>(encoded->data.size());
+        const int result = deflate(&deflater, Z_FINISH);
+        const uLong produced = deflater.total_out;
+        deflateEnd(&deflater);
+        if (result != Z_STREAM_END) {
+            encoded->data.clear();
+            return PayloadError::CompressFailed;
+        }
+        if (produced < size) {
+            encoded->data.resize(produced);
+            encoded->method = kMethodDeflated;
+            return PayloadError::None;
+        }
+    }
+    encoded->data.assign(bytes, bytes + size);
+    return PayloadError::None;
+}
+
+PayloadError AddEncodedEntry(PayloadWriter* writer, const char* entryName,
+                             const EncodedEntry& encoded, uint32_t dosDateTime) {
+    CentralRecord entry{};
+    entry.name = entryName;
+    for (char& c : entry.name) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    entry.method = encoded.method;
+    entry.dosDateTime = dosDateTime;
+    entry.crc = encoded.crc;
+    entry.uncompressedSize = encoded.uncompressedSize;
+    entry.externalAttributes = kAttributeArchive;
+    const int64_t headerOffset = ArchivePosition(writer);
+    if (writer->entries.size() >= kMaxEntries || entry.name.size() > 0xFFFF || headerOffset < 0 ||
+        headerOffset > 0xFFFFFFFF || encoded.data.size() > 0xFFFFFFFFu) {
+        return PayloadError::TooLarge;
+    }
+    entry.compressedSize = static_cast<uint32_t>(encoded.data.size());
+    entry.localHeaderOffset = static_cast<uint32_t>(headerOffset);
+    const std::vector<unsigned char> header = LocalHeader(entry);
+    if (!WriteBytes(writer, header.data(), header.size()) ||
+        !WriteBytes(writer, encoded.data.data(), encoded.data.size())) {
+        return PayloadError::WriteFailed;
+    }
+    writer->entries.push_back(entry);
+    return PayloadError::None;
+}
+
+PayloadWriter* CreatePayloadWithStub(const char* outPath, const void* stub, size_t size,
+                                     PayloadError* error) {
+    PayloadError ignored = PayloadError::None;
+    PayloadError& result = error != nullptr ? *error : ignored;
+    PayloadWriter* writer = CreatePayload(outPath, nullptr, &result);
+    if (writer == nullptr) {
+        return nullptr;
+    }
+    if (!WriteBytes(writer, stub, size)) {
+        DiscardPayload(writer);
+        result = PayloadError::WriteFailed;
+        return nullptr;
+    }
+    writer->archiveStart = writer->ops.tell(writer->ops.context, writer->stream);
+    return writer;
+}
 
 PayloadWriter* CreatePayload(const char* outPath, const char* stubPath, PayloadError* error) {
     PayloadError ignored = PayloadError::None;

@@ -5,6 +5,7 @@
 constexpr int kExitSuccess = 0;
 constexpr int kExitEntriesFailed = 1; // the command ran, but some work failed
 constexpr int kExitBadInput = 2;      // wrong arguments, unreadable or damaged file
+constexpr int kExitSignFailed = 3;    // the signing command failed or signed nothing
 
 int RunPackCommand(int argc, char** argv);
 int RunListCommand(int argc, char** argv);

@@ -11,11 +11,18 @@ const char kUsage[] =
     "Usage: tolvanex-build COMMAND ARGUMENTS...\n"
     "\n"
     "Commands:\n"
-    "  pack --stub STUB --out OUT [--store] ITEM...\n"
-    "      Copy STUB to OUT and append a payload holding the ITEMs, deflated\n"
-    "      unless --store is given. An ITEM is PATH (a file under its base\n"
-    "      name, a directory's files under their paths relative to it) or\n"
-    "      NAME=PATH (one file under the entry name NAME).\n"
+    "  pack --stub STUB --out OUT [--level N] [--sign COMMAND] [--threads N] ITEM...\n"
+    "      Copy STUB to OUT and append a payload holding the ITEMs. An ITEM is\n"
+    "      PATH (a file under its base name, a directory's files under their\n"
+    "      paths relative to it, in name order) or NAME=PATH (one file under\n"
+    "      the entry name NAME). --level 0 stores, 1 to 9 deflate (default 6;\n"
+    "      --store is --level 0); what deflate cannot shrink is stored.\n"
+    "      --sign runs COMMAND on uninstall.exe before it is packed and on the\n"
+    "      finished installer, {in} and {out} replaced by the quoted paths of\n"
+    "      the file to sign and the signed file; without {in} it signs {out}\n"
+    "      in place. A certificate table of STUB is removed. --threads: how\n"
+    "      many threads compress (default: one per processor). Entry times\n"
+    "      are the files' own, in UTC, at most SOURCE_DATE_EPOCH when set.\n"
     "  list FILE\n"
     "      One line per entry: index, method, size, compressed size, CRC-32,\n"
     "      date and time, name.\n"
@@ -25,7 +32,8 @@ const char kUsage[] =
     "      Show this text.\n"
     "\n"
     "Exit codes: 0 success; 1 some entries could not be packed or extracted;\n"
-    "2 wrong arguments, or a file that cannot be read or holds no sound payload.\n";
+    "2 wrong arguments, or a file that cannot be read or holds no sound payload;\n"
+    "3 the signing command failed or left no signed file (no installer is left).\n";
 
 struct Command {
     const char* name;

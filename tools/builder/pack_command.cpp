@@ -1,5 +1,6 @@
 // pack: a stub program followed by a payload of files.
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -8,42 +9,56 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/payload_writer.h"
 #include "archive/setup_archive.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/installer_output.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 struct PackOptions {
-    const char* stubPath = nullptr;
-    const char* outPath = nullptr;
-    PayloadMethod method = PayloadMethod::Deflated;
+    InstallerSettings installer;
     std::vector<const char*> items;
 };
 
-struct PlannedEntry {
-    std::string name;
-    std::string sourcePath;
-};
+using PlannedEntry = InstallerEntry;
+
+// A whole decimal number from min to max.
+bool ParseNumber(const char* text, long min, long max, long* value) {
+    char* end = nullptr;
+    *value = strtol(text, &end, 10);
+    return end != text && *end == '\0' && *value >= min && *value <= max;
+}
 
 bool ParsePackOptions(int argc, char** argv, PackOptions* options) {
+    InstallerSettings& installer = options->installer;
     for (int i = 0; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
+        long number = 0;
         if (strcmp(argv[i], "--stub") == 0 && hasValue) {
-            options->stubPath = argv[++i];
+            installer.stubPath = argv[++i];
         } else if (strcmp(argv[i], "--out") == 0 && hasValue) {
-            options->outPath = argv[++i];
+            installer.outPath = argv[++i];
         } else if (strcmp(argv[i], "--store") == 0) {
-            options->method = PayloadMethod::Stored;
+            installer.level = 0;
+        } else if (strcmp(argv[i], "--level") == 0 && hasValue &&
+                   ParseNumber(argv[i + 1], 0, 9, &number)) {
+            installer.level = static_cast<int>(number);
+            ++i;
+        } else if (strcmp(argv[i], "--threads") == 0 && hasValue &&
+                   ParseNumber(argv[i + 1], 1, 256, &number)) {
+            installer.threads = static_cast<unsigned>(number);
+            ++i;
+        } else if (strcmp(argv[i], "--sign") == 0 && hasValue && argv[i + 1][0] != '\0') {
+            installer.signCommand = argv[++i];
         } else if (strncmp(argv[i], "--", 2) == 0) {
             return false;
         } else {
             options->items.push_back(argv[i]);
         }
     }
-    return options->stubPath != nullptr && options->outPath != nullptr && !options->items.empty();
+    return !installer.stubPath.empty() && !installer.outPath.empty() && !options->items.empty();
 }
 
 // A directory contributes its files, in name order, under their paths
@@ -106,53 +121,6 @@ bool CheckNames(const std::vector<PlannedEntry>& plan) {
     return true;
 }
 
-const char* DescribePayloadError(PayloadError error) {
-    switch (error) {
-    case PayloadError::None:
-        return "no error";
-    case PayloadError::OutputNotCreated:
-        return "cannot be created";
-    case PayloadError::StubNotRead:
-    case PayloadError::SourceNotRead:
-        return "cannot be read";
-    case PayloadError::WriteFailed:
-        return "cannot be written";
-    case PayloadError::CompressFailed:
-        return "cannot be compressed";
-    case PayloadError::TooLarge:
-        return "payload too large (65,534 entries, 4 GiB, 64 KiB names at most)";
-    }
-    return "unknown error";
-}
-
-int WritePayload(const PackOptions& options, const std::vector<PlannedEntry>& plan) {
-    PayloadError error = PayloadError::None;
-    PayloadWriter* writer = CreatePayload(options.outPath, options.stubPath, &error);
-    if (writer == nullptr) {
-        const bool stubFailed = error == PayloadError::StubNotRead;
-        ReportProblem(stubFailed ? options.stubPath : options.outPath, DescribePayloadError(error));
-        return stubFailed ? kExitBadInput : kExitEntriesFailed;
-    }
-    for (const PlannedEntry& entry : plan) {
-        error =
-            AddPayloadFile(writer, entry.name.c_str(), entry.sourcePath.c_str(), options.method);
-        if (error != PayloadError::None) {
-            const bool sourceFailed = error == PayloadError::SourceNotRead;
-            ReportProblem(sourceFailed ? entry.sourcePath.c_str() : options.outPath,
-                          DescribePayloadError(error));
-            DiscardPayload(writer);
-            return sourceFailed ? kExitBadInput : kExitEntriesFailed;
-        }
-    }
-    error = FinishPayload(writer);
-    if (error != PayloadError::None) {
-        ReportProblem(options.outPath, DescribePayloadError(error));
-        return kExitEntriesFailed;
-    }
-    printf("%s: %zu entries\n", options.outPath, plan.size());
-    return kExitSuccess;
-}
-
 } // namespace
 
 int RunPackCommand(int argc, char** argv) {
@@ -169,5 +137,9 @@ int RunPackCommand(int argc, char** argv) {
     if (!CheckNames(plan)) {
         return kExitBadInput;
     }
-    return WritePayload(options, plan);
+    int status = kExitSuccess;
+    if (WriteInstaller(options.installer, plan, &status)) {
+        printf("%s: %zu entries\n", options.installer.outPath.c_str(), plan.size());
+    }
+    return status;
 }

@@ -1,0 +1,357 @@
+#include "tools/builder/installer_output.h"
+
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/file_system.h"
+#include "archive/payload_writer.h"
+#include "system/files.h"
+#include "tools/builder/builder_commands.h"
+#include "tools/builder/pe_certificate.h"
+#include "tools/builder/sign_command.h"
+#include "tools/builder/worker_threads.h"
+
+namespace {
+
+// Input bytes compressed together before they are written: bounds the memory
+// while the next group is compressed and the last one written.
+constexpr uint64_t kGroupBytes = 64u << 20;
+constexpr size_t kGroupEntriesPerThread = 16;
+
+// The uninstaller every payload carries, signed before it is packed.
+constexpr const char kUninstallerName[] = "uninstall.exe";
+
+struct Job {
+    std::string name;
+    std::string sourcePath; // the bytes: a signed copy for the uninstaller
+    std::string timePath;   // the time: always the publisher's file
+    uint64_t size = 0;
+    EncodedEntry encoded;
+    uint32_t dosDateTime = 0;
+    PayloadError error = PayloadError::None;
+};
+
+struct Group {
+    std::vector<Job>* jobs;
+    size_t end;
+    std::atomic<size_t> next;
+    int level;
+    bool hasEpoch;
+    int64_t epoch;
+};
+
+// Removes the temporary files of one run on every way out.
+struct TemporaryFiles {
+    std::vector<std::string> paths;
+    ~TemporaryFiles() {
+        for (const std::string& path : paths) {
+            remove(path.c_str());
+        }
+    }
+    std::string Add(const std::string& path) {
+        paths.push_back(path);
+        return path;
+    }
+};
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    bytes->clear();
+    unsigned char chunk[65536];
+    size_t count = 0;
+    while ((count = fread(chunk, 1, sizeof(chunk), file)) > 0) {
+        bytes->insert(bytes->end(), chunk, chunk + count);
+    }
+    const bool read = ferror(file) == 0;
+    fclose(file);
+    return read;
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
+uint64_t FileSize(const std::string& path) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return 0;
+    }
+    archive_fs::SeekStream(file, 0, SEEK_END);
+    const int64_t size = archive_fs::TellStream(file);
+    fclose(file);
+    return size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
+void EncodeJob(Job& job, const Group& group) {
+    int64_t seconds = 0;
+    std::vector<unsigned char> data;
+    if (!archive_fs::GetModificationSeconds(job.timePath.c_str(), &seconds) ||
+        !ReadWholeFile(job.sourcePath, &data)) {
+        job.error = PayloadError::SourceNotRead;
+        return;
+    }
+    if (group.hasEpoch && seconds > group.epoch) {
+        seconds = group.epoch;
+    }
+    job.dosDateTime = DosDateTimeFromUtc(seconds);
+    job.error = EncodeEntryData(data.data(), data.size(), group.level, &job.encoded);
+}
+
+void EncodeGroup(void* context) {
+    Group* group = static_cast<Group*>(context);
+    for (size_t index = group->next++; index < group->end; index = group->next++) {
+        EncodeJob((*group->jobs)[index], *group);
+    }
+}
+
+// The end of the group that starts at begin.
+size_t GroupEnd(const std::vector<Job>& jobs, size_t begin, unsigned threads) {
+    uint64_t bytes = 0;
+    size_t end = begin;
+    while (end < jobs.size() &&
+           (end == begin || (bytes + jobs[end].size <= kGroupBytes &&
+                             end - begin < kGroupEntriesPerThread * threads))) {
+        bytes += jobs[end].size;
+        ++end;
+    }
+    return end;
+}
+
+const char* DescribePayloadError(PayloadError error) {
+    switch (error) {
+    case PayloadError::None:
+        return "no error";
+    case PayloadError::OutputNotCreated:
+        return "cannot be created";
+    case PayloadError::StubNotRead:
+    case PayloadError::SourceNotRead:
+        return "cannot be read";
+    case PayloadError::WriteFailed:
+        return "cannot be written";
+    case PayloadError::CompressFailed:
+        return "cannot be compressed";
+    case PayloadError::TooLarge:
+        return "payload too large (65,534 entries, 4 GiB, 64 KiB names at most)";
+    }
+    return "unknown error";
+}
+
+// Writes the encoded jobs [begin, end) and releases their data.
+int WriteJobs(PayloadWriter* writer, std::vector<Job>& jobs, size_t begin, size_t end,
+              const std::string& outPath) {
+    for (size_t i = begin; i < end; ++i) {
+        Job& job = jobs[i];
+        PayloadError error = job.error;
+        if (error == PayloadError::None) {
+            error = AddEncodedEntry(writer, job.name.c_str(), job.encoded, job.dosDateTime);
+        }
+        if (error != PayloadError::None) {
+            const bool sourceFailed = error == PayloadError::SourceNotRead;
+            ReportProblem(sourceFailed ? job.timePath.c_str() : outPath.c_str(),
+                          DescribePayloadError(error));
+            return sourceFailed ? kExitBadInput : kExitEntriesFailed;
+        }
+        job.encoded = EncodedEntry{};
+    }
+    return kExitSuccess;
+}
+
+// Compresses group after group on every thread; while the threads compress
+// one group the calling thread first writes the one before, then joins them.
+int WriteEntries(PayloadWriter* writer, std::vector<Job>& jobs, const InstallerSettings& settings,
+                 bool hasEpoch, int64_t epoch) {
+    const unsigned threads = settings.threads > 0 ? settings.threads : ProcessorCount();
+    size_t written = 0;
+    size_t begin = 0;
+    while (begin < jobs.size() || written < jobs.size()) {
+        const size_t end = GroupEnd(jobs, begin, threads);
+        Group group{&jobs, end, {begin}, settings.level, hasEpoch, epoch};
+        WorkerGroup* workers = StartWorkers(begin < end ? threads - 1 : 0, EncodeGroup, &group);
+        int status = WriteJobs(writer, jobs, written, begin, settings.outPath);
+        EncodeGroup(&group);
+        JoinWorkers(workers);
+        if (status != kExitSuccess) {
+            return status;
+        }
+        written = begin;
+        begin = end;
+        if (begin == jobs.size() && written < jobs.size()) {
+            status = WriteJobs(writer, jobs, written, begin, settings.outPath);
+            if (status != kExitSuccess) {
+                return status;
+            }
+            written = begin;
+        }
+    }
+    return kExitSuccess;
+}
+
+// SOURCE_DATE_EPOCH: a decimal count of seconds since 1970. False when it is
+// set but not a number.
+bool ReadSourceDateEpoch(bool* hasEpoch, int64_t* epoch) {
+    const char* text = getenv("SOURCE_DATE_EPOCH");
+    *hasEpoch = text != nullptr && *text != '\0';
+    if (!*hasEpoch) {
+        return true;
+    }
+    char* end = nullptr;
+    const long long value = strtoll(text, &end, 10);
+    if (*end != '\0' || value < 0 || !isdigit(static_cast<unsigned char>(*text))) {
+        return false;
+    }
+    *epoch = value;
+    return true;
+}
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+    if (a.size() != strlen(b)) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (tolower(static_cast<unsigned char>(a[i])) !=
+            tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Signs inPath into outPath; a command without "{in}" signs a copy placed at
+// outPath.
+bool Sign(const InstallerSettings& settings, const std::string& inPath, const std::string& outPath,
+          const std::string& logPath, const std::string& subject) {
+    std::string failure;
+    bool signedOk = true;
+    if (settings.signCommand.find("{in}") == std::string::npos && inPath != outPath) {
+        std::vector<unsigned char> bytes;
+        signedOk = ReadWholeFile(inPath, &bytes) && WriteWholeFile(outPath, bytes);
+        if (!signedOk) {
+            failure = "cannot be copied for signing";
+        }
+    }
+    if (signedOk) {
+        signedOk = RunSignCommand(settings.signCommand, inPath, outPath, logPath, &failure);
+    }
+    if (!signedOk) {
+        ReportProblem(subject.c_str(), failure.c_str());
+    }
+    return signedOk;
+}
+
+// The stub as it goes into the installer: without a certificate table.
+int PrepareStub(const std::string& stubPath, std::vector<unsigned char>* stub) {
+    if (!ReadWholeFile(stubPath, stub)) {
+        ReportProblem(stubPath.c_str(), "cannot be read");
+        return kExitBadInput;
+    }
+    size_t removed = 0;
+    switch (RemoveCertificateTable(stub, &removed)) {
+    case CertificateTable::None:
+        break;
+    case CertificateTable::Removed: {
+        char note[160];
+        snprintf(note, sizeof(note),
+                 "note: its certificate table (%zu bytes) was removed: a signature does not "
+                 "cover the payload behind it; sign the installer instead",
+                 removed);
+        ReportProblem(stubPath.c_str(), note);
+        break;
+    }
+    case CertificateTable::Damaged:
+        ReportProblem(stubPath.c_str(), "damaged certificate table: its directory entry points "
+                                        "outside the file; the stub is left as it is");
+        return kExitBadInput;
+    }
+    return kExitSuccess;
+}
+
+int BuildInstaller(const InstallerSettings& settings, const std::vector<InstallerEntry>& entries) {
+    if (settings.level < kMinPayloadLevel || settings.level > kMaxPayloadLevel) {
+        ReportProblem(settings.outPath.c_str(), "compression level out of range 0 to 9");
+        return kExitBadInput;
+    }
+    bool hasEpoch = false;
+    int64_t epoch = 0;
+    if (!ReadSourceDateEpoch(&hasEpoch, &epoch)) {
+        ReportProblem("SOURCE_DATE_EPOCH", "not a number of seconds since 1970");
+        return kExitBadInput;
+    }
+    std::vector<unsigned char> stub;
+    int status = PrepareStub(settings.stubPath, &stub);
+    if (status != kExitSuccess) {
+        return status;
+    }
+    const bool signing = !settings.signCommand.empty();
+    TemporaryFiles temporary;
+    const std::string partial = temporary.Add(settings.outPath + ".partial");
+    const std::string logPath = temporary.Add(settings.outPath + ".sign.log");
+    std::vector<Job> jobs(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        jobs[i].name = entries[i].name;
+        jobs[i].sourcePath = entries[i].sourcePath;
+        jobs[i].timePath = entries[i].sourcePath;
+        if (signing && EqualsIgnoringCase(entries[i].name, kUninstallerName)) {
+            const std::string signedCopy = temporary.Add(settings.outPath + ".uninstall.exe");
+            if (!Sign(settings, entries[i].sourcePath, signedCopy, logPath,
+                      entries[i].sourcePath)) {
+                return kExitSignFailed;
+            }
+            jobs[i].sourcePath = signedCopy;
+        }
+        jobs[i].size = FileSize(jobs[i].sourcePath);
+    }
+
+    PayloadError error = PayloadError::None;
+    PayloadWriter* writer =
+        CreatePayloadWithStub(partial.c_str(), stub.data(), stub.size(), &error);
+    if (writer == nullptr) {
+        ReportProblem(settings.outPath.c_str(), DescribePayloadError(error));
+        return kExitEntriesFailed;
+    }
+    status = WriteEntries(writer, jobs, settings, hasEpoch, epoch);
+    if (status != kExitSuccess) {
+        DiscardPayload(writer);
+        return status;
+    }
+    error = FinishPayload(writer);
+    if (error != PayloadError::None) {
+        ReportProblem(settings.outPath.c_str(), DescribePayloadError(error));
+        return kExitEntriesFailed;
+    }
+    std::string finished = partial;
+    if (signing) {
+        if (settings.signCommand.find("{in}") != std::string::npos) {
+            finished = temporary.Add(settings.outPath + ".signed");
+        }
+        if (!Sign(settings, partial, finished, logPath, settings.outPath)) {
+            return kExitSignFailed;
+        }
+    }
+    if (!ReplaceFileWith(finished.c_str(), settings.outPath.c_str())) {
+        ReportProblem(settings.outPath.c_str(), "cannot be replaced");
+        return kExitEntriesFailed;
+    }
+    return kExitSuccess;
+}
+
+} // namespace
+
+bool WriteInstaller(const InstallerSettings& settings, const std::vector<InstallerEntry>& entries,
+                    int* exitCode) {
+    const int status = BuildInstaller(settings, entries);
+    if (exitCode != nullptr) {
+        *exitCode = status;
+    }
+    return status == kExitSuccess;
+}

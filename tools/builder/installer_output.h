@@ -1,0 +1,35 @@
+// Writing an installer: the stub program, with a signature it carries
+// removed, and a payload of entries behind it, optionally signed. One home
+// for every subcommand that makes installers. The result is reproducible:
+// entries in the order given, each entry's time from its source file in UTC,
+// held to SOURCE_DATE_EPOCH when that is set, nothing else of the build
+// machine.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The level that meets both of bench/pack_bench.sh's targets.
+constexpr int kDefaultInstallerLevel = 6;
+
+struct InstallerEntry {
+    std::string name;       // as stored, "/" separating directories
+    std::string sourcePath; // the file whose bytes and time it gets
+};
+
+struct InstallerSettings {
+    std::string stubPath;
+    std::string outPath;
+    int level = kDefaultInstallerLevel; // 0 stores, 1 to 9 deflate
+    // Run on the entry named uninstall.exe before it is packed, then on the
+    // finished installer; see sign_command.h. Empty: no signing.
+    std::string signCommand;
+    unsigned threads = 0; // compressing threads; 0: one per processor
+};
+
+// Writes the installer to a temporary file beside outPath and renames it at
+// the end, so that outPath is either the finished installer or as it was.
+// Problems are printed as "tolvanex-build: SUBJECT: REASON"; exitCode, when
+// given, receives the builder's exit code (builder_commands.h).
+bool WriteInstaller(const InstallerSettings& settings, const std::vector<InstallerEntry>& entries,
+                    int* exitCode = nullptr);
