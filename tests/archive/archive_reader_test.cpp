@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "archive/payload_format.h"
 #include "tests/archive/archive_test_support.h"
 
 using namespace ArchiveStatus;
@@ -252,6 +253,43 @@ TEST(OpenArchive, TheEndRecordNearestTheEndWins) {
     GetArchiveInfo(holder.reader, &info);
     EXPECT_EQ(info.entryCount, 1u);
     EXPECT_EQ(CurrentName(holder.reader), "second.txt");
+}
+
+// A signer's certificate table follows the end record: the reader finds the
+// record behind up to the search limit's worth of bytes, and LocateEndRecord
+// tells how far from the end it lies, within any limit it is given.
+TEST(OpenArchive, BytesBehindTheEndRecordWithinTheSearchLimit) {
+    ScratchDirectory scratch;
+    RawArchive archive;
+    archive.entries = {StoredEntry("setup.ini", Bytes(10, 'x'))};
+    archive.prefix = Bytes(3000, 'M');
+    const Bytes bytes = BuildRawArchive(archive);
+    struct Case {
+        size_t behind;
+        bool opens;
+    };
+    // The end record's 22 bytes and what follows them must fit the limit.
+    const size_t most = static_cast<size_t>(payload_format::kEndRecordSearchLimit) - 22;
+    const Case cases[] = {
+        {0, true}, {1544, true}, {most, true}, {most + 1, false}, {200000, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.behind);
+        Bytes signedBytes = bytes;
+        signedBytes.insert(signedBytes.end(), c.behind, 0);
+        const std::string path = scratch.Join("signed-" + std::to_string(c.behind) + ".exe");
+        ASSERT_TRUE(WriteFileBytes(path, signedBytes));
+        ArchiveReader* reader = OpenArchive(path.c_str());
+        EXPECT_EQ(reader != nullptr, c.opens);
+        if (reader != nullptr) {
+            EXPECT_EQ(CurrentName(reader), "setup.ini");
+            CloseArchive(reader);
+        }
+        int64_t distance = 0;
+        EXPECT_EQ(LocateEndRecord(path.c_str(), payload_format::kEndRecordSearchLimit, &distance),
+                  c.opens);
+        ASSERT_TRUE(LocateEndRecord(path.c_str(), 1 << 20, &distance));
+        EXPECT_EQ(distance, static_cast<int64_t>(22 + c.behind));
+    }
 }
 
 TEST(OpenArchive, ArchiveWithoutEntriesHasNoCurrentEntry) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <utime.h>
+
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -206,6 +208,181 @@ TEST(PackCommand, PacksFilesDirectoriesAndNamedItemsForListAndExtract) {
         EXPECT_EQ(ReadFileBytes(NativePath(extracted, "sub/deeper/data.bin")), deep);
         EXPECT_EQ(ReadFileBytes(NativePath(extracted, "file_1")), app);
         EXPECT_EQ(ReadFileBytes(NativePath(extracted, "app.exe")), app);
+    }
+}
+
+// --- Reproducible and parallel packing ----------------------------------------------
+
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+#endif
+}
+
+// Sets a variable for the tool runs of one test.
+struct ScopedEnvironment {
+    const char* name;
+    ScopedEnvironment(const char* variable, const char* value) : name(variable) {
+        SetEnvironment(name, value);
+    }
+    ~ScopedEnvironment() { SetEnvironment(name, nullptr); }
+};
+
+bool SetModificationTime(const std::string& path, time_t seconds) {
+    struct utimbuf times;
+    times.actime = seconds;
+    times.modtime = seconds;
+    return utime(path.c_str(), &times) == 0;
+}
+
+constexpr time_t kEpoch = 1700000000;      // 2023-11-14 22:13:20 UTC
+constexpr time_t kBeforeEpoch = 981173106; // 2001-02-03 04:05:06 UTC
+
+// Files created in the given order, each with its time: the old file keeps
+// its own, the others carry `recent`, later than the epoch.
+void MakeTree(const std::string& tree, const std::vector<std::string>& order, time_t recent) {
+    fs::create_directories(NativePath(tree, "sub/deeper"));
+    for (const std::string& name : order) {
+        const std::string path = NativePath(tree, name);
+        const uint32_t seed = static_cast<uint32_t>(name.size());
+        ASSERT_TRUE(WriteFileBytes(path, name == "sub/deeper/random.bin"
+                                             ? RandomBytes(40000, seed)
+                                             : CompressibleBytes(20000 + seed, seed)));
+        ASSERT_TRUE(SetModificationTime(path, name == "old.txt" ? kBeforeEpoch : recent));
+    }
+}
+
+TEST(ReproduciblePacking, TreesMadeAtDifferentTimesAndInAnotherOrderGiveTheSameBytes) {
+    ScratchDirectory scratch;
+    const std::vector<std::string> order = {"setup.ini", "old.txt", "sub/deeper/random.bin",
+                                            "sub/b.txt", "a.txt"};
+    const std::vector<std::string> reversed(order.rbegin(), order.rend());
+    MakeTree(scratch.Join("first"), order, time(nullptr));
+    MakeTree(scratch.Join("second-tree"), reversed, time(nullptr) + 86400 * 3);
+    const std::string stub = scratch.Join("stub.exe");
+    ASSERT_TRUE(WriteFileBytes(stub, RandomBytes(2000, 5)));
+
+    ScopedEnvironment epoch("SOURCE_DATE_EPOCH", std::to_string(kEpoch).c_str());
+    // Entry times are UTC: the build machine's time zone changes nothing.
+    ScopedEnvironment zone("TZ", "XYZ-5");
+    const std::string outputs[] = {scratch.Join("first.exe"), scratch.Join("second.exe")};
+    const std::string trees[] = {scratch.Join("first"), scratch.Join("second-tree")};
+    for (int i = 0; i < 2; ++i) {
+        const ToolRun run = RunTool({"pack", "--stub", stub, "--out", outputs[i], trees[i]});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+    }
+    EXPECT_EQ(ReadFileBytes(outputs[0]), ReadFileBytes(outputs[1]));
+
+    const std::vector<std::string> listed = Lines(RunTool({"list", outputs[0]}).out);
+    ASSERT_EQ(listed.size(), order.size());
+    for (const std::string& line : listed) {
+        const bool old = line.find("old.txt") != std::string::npos;
+        EXPECT_NE(line.find(old ? "2001-02-03 04:05:06" : "2023-11-14 22:13:20"), std::string::npos)
+            << line;
+    }
+    EXPECT_NE(listed[0].find("a.txt"), std::string::npos); // name order
+    EXPECT_NE(listed[4].find("sub\\deeper\\random.bin"), std::string::npos);
+}
+
+TEST(ReproduciblePacking, ANonNumericSourceDateEpochIsRefused) {
+    ScratchDirectory scratch;
+    const std::string item = scratch.Join("item.txt");
+    ASSERT_TRUE(WriteFileBytes(item, Bytes(10, 'i')));
+    ScopedEnvironment epoch("SOURCE_DATE_EPOCH", "yesterday");
+    const std::string out = scratch.Join("out.exe");
+    const ToolRun run = RunTool({"pack", "--stub", item, "--out", out, item});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("SOURCE_DATE_EPOCH"), std::string::npos) << run.err;
+    EXPECT_FALSE(PathExists(out));
+}
+
+TEST(ParallelPacking, AnyNumberOfThreadsGivesTheBytesOfOne) {
+    ScratchDirectory scratch;
+    const std::string tree = scratch.Join("tree");
+    fs::create_directories(tree);
+    // More entries than one thread's group, of every kind: empty, random,
+    // text-like, and one larger than the rest together.
+    std::vector<Bytes> contents;
+    for (uint32_t i = 0; i < 40; ++i) {
+        const size_t size = i % 7 == 0 ? 0 : 1000 * (i + 1);
+        contents.push_back(i % 3 == 0 ? RandomBytes(size, i) : CompressibleBytes(size, i));
+    }
+    contents.push_back(CompressibleBytes(3000000, 99));
+    for (size_t i = 0; i < contents.size(); ++i) {
+        ASSERT_TRUE(WriteFileBytes(NativePath(tree, "f" + std::to_string(100 + i)), contents[i]));
+    }
+    const std::string stub = scratch.Join("stub.exe");
+    ASSERT_TRUE(WriteFileBytes(stub, RandomBytes(500, 6)));
+
+    struct Case {
+        const char* threads; // nullptr: one per processor
+        const char* level;
+    };
+    const Case cases[] = {{"1", "6"}, {"3", "6"}, {nullptr, "6"}, {"1", "1"}, {"4", "1"}};
+    Bytes reference;
+    const char* referenceLevel = nullptr;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.threads != nullptr ? c.threads : "all") + " threads, level " +
+                     c.level);
+        const std::string out = scratch.Join("out.exe");
+        std::vector<std::string> arguments = {"pack", "--stub",  stub,   "--out",
+                                              out,    "--level", c.level};
+        if (c.threads != nullptr) {
+            arguments.insert(arguments.end(), {"--threads", c.threads});
+        }
+        arguments.push_back(tree);
+        const ToolRun run = RunTool(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Bytes bytes = ReadFileBytes(out);
+        if (referenceLevel == nullptr || strcmp(referenceLevel, c.level) != 0) {
+            reference = bytes;
+            referenceLevel = c.level;
+            const std::string extracted = scratch.Join(std::string("x") + c.level);
+            ASSERT_EQ(RunTool({"extract", out, extracted}).exitCode, 0);
+            for (size_t i = 0; i < contents.size(); ++i) {
+                EXPECT_EQ(ReadFileBytes(NativePath(extracted, "f" + std::to_string(100 + i))),
+                          contents[i])
+                    << i;
+            }
+        } else {
+            EXPECT_EQ(bytes, reference);
+        }
+    }
+}
+
+TEST(ParallelPacking, LevelsStoreOrDeflateAndOutOfRangeIsRefused) {
+    ScratchDirectory scratch;
+    const std::string text = scratch.Join("text.txt");
+    const std::string noise = scratch.Join("noise.bin");
+    ASSERT_TRUE(WriteFileBytes(text, CompressibleBytes(50000, 1)));
+    ASSERT_TRUE(WriteFileBytes(noise, RandomBytes(50000, 2)));
+    struct Case {
+        const char* level;
+        int exitCode;
+        const char* textMethod; // the random file is always stored
+    };
+    const Case cases[] = {{"0", 0, "stored"}, {"1", 0, "deflated"}, {"9", 0, "deflated"},
+                          {"10", 2, nullptr}, {"-1", 2, nullptr},   {"x", 2, nullptr}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.level);
+        const std::string out = scratch.Join(std::string("level") + c.level + ".exe");
+        const ToolRun run =
+            RunTool({"pack", "--stub", noise, "--out", out, "--level", c.level, text, noise});
+        ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
+        if (c.textMethod == nullptr) {
+            EXPECT_FALSE(PathExists(out));
+            continue;
+        }
+        const std::vector<std::string> listed = Lines(RunTool({"list", out}).out);
+        ASSERT_EQ(listed.size(), 2u);
+        EXPECT_NE(listed[0].find(c.textMethod), std::string::npos) << listed[0];
+        EXPECT_NE(listed[1].find("stored"), std::string::npos) << listed[1];
     }
 }
 
