@@ -5,7 +5,7 @@
 #
 #   example_e2e.sh create-prefix | remove-prefix | SCENARIO
 #
-# Scenarios: quiet, windows, user-file, files-gone, second-install.
+# Scenarios: quiet, windows, user-file, files-gone, second-install, signed.
 # The environment names the programs: E2E_DIR (work directory, holds the
 # prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
 # APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
@@ -77,7 +77,7 @@ expect_same_snapshot() {
 robot() {
   local script="$E2E_DIR/script.robot"
   printf '%s\n' "$@" >"$script"
-  wine_run "$ROBOT_EXE" --set "SETUP=$(windows_path "$example_setup")" \
+  wine_run "$ROBOT_EXE" --set "SETUP=$(windows_path "${setup_under_test:-$example_setup}")" \
     --set "UNINSTALL=$destination\\uninstall.exe" "$(windows_path "$script")" ||
     fail "robot script"
 }
@@ -128,6 +128,42 @@ build_example_setup() {
     "file_3=$(windows_path "$SERVICE_EXE")" \
     "file_4=$(windows_path "$EXAMPLE_DIR/vorlage.txt")" >/dev/null ||
     fail "packing the example"
+}
+
+# The installed files with their sizes (the uninstaller's only named: a
+# signed one is larger) and the uninstall log.
+installation_record() {
+  (cd "$destination_unix" && find . -printf '%y %s %p\n' | LC_ALL=C sort |
+    sed 's|^f [0-9]* ./uninstall.exe$|f - ./uninstall.exe|')
+  tr -d '\r' <"$destination_unix/uninstall.log"
+}
+
+signing="$E2E_DIR/signing"
+
+sign() {
+  osslsigncode sign -certs "$signing/cert.pem" -key "$signing/key.pem" -n "Tolvanex Beispiel" \
+    -in "$1" -out "$2" >/dev/null || fail "signing $1"
+}
+
+verify_signature() {
+  osslsigncode verify -CAfile "$signing/cert.pem" "$1" >"$signing/verify.log" 2>&1 ||
+    { cat "$signing/verify.log"; fail "$1 does not verify"; }
+}
+
+# The example signed the way a publisher signs it: the uninstaller before it
+# is packed, the installer when it is finished, and a stub that was signed
+# beforehand, whose certificate table the builder removes. The signing runs
+# on this machine, as osslsigncode is a host program.
+build_signed_setup() {
+  mkdir -p "$signing"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$signing/key.pem" -out "$signing/cert.pem" \
+    -days 2 -subj "/CN=Tolvanex Test Publisher" 2>/dev/null || fail "making the certificate"
+  sign "$SETUP_EXE" "$signing/setup-stub.exe"
+  sign "$UNINSTALL_EXE" "$signing/uninstall.exe"
+  SETUP_EXE="$signing/setup-stub.exe" UNINSTALL_EXE="$signing/uninstall.exe" \
+    example_setup="$signing/unsigned-setup.exe" build_example_setup
+  sign "$signing/unsigned-setup.exe" "$E2E_DIR/signed-setup.exe"
+  verify_signature "$E2E_DIR/signed-setup.exe"
 }
 
 confirmation="answer-msgbox yes Deinstallation \"Möchten Sie Tolvanex Beispiel und alle zugehörigen Komponenten vollständig von Ihrem Computer entfernen?\""
@@ -190,6 +226,23 @@ second-install)
   install_example
   # The service of the first installation exists: the second says so.
   install_example "answer-msgbox ok Fehler"
+  uninstall_quietly 0
+  wait_until_gone "$destination_unix"
+  expect_same_snapshot
+  ;;
+signed)
+  snapshot "$E2E_DIR/before.txt"
+  install_example
+  installation_record >"$E2E_DIR/unsigned-record.txt"
+  uninstall_quietly 0
+  wait_until_gone "$destination_unix"
+  build_signed_setup
+  setup_under_test="$E2E_DIR/signed-setup.exe"
+  install_example
+  verify_signature "$destination_unix/uninstall.exe"
+  installation_record >"$E2E_DIR/signed-record.txt"
+  diff -u "$E2E_DIR/unsigned-record.txt" "$E2E_DIR/signed-record.txt" ||
+    fail "the signed installer installed otherwise than the unsigned one"
   uninstall_quietly 0
   wait_until_gone "$destination_unix"
   expect_same_snapshot
