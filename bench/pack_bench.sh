@@ -32,7 +32,7 @@ third=$((megabytes * 1024 * 1024 / 3))
 # Copies the files listed on stdin into DIR until BYTES are there, renaming
 # repeats, so that a short list still fills its share.
 fill_from() {
-  local dir=$1 bytes=$2 total=0 round=0 file size
+  local dir=$1 bytes=$2 total=0 round=0 count=0 file size
   mkdir -p "$dir"
   mapfile -t files
   [ ${#files[@]} -gt 0 ] || { echo "no files for $dir" >&2; exit 1; }
@@ -42,7 +42,8 @@ fill_from() {
       size=$(stat -c %s "$file")
       [ "$size" -gt 0 ] || continue
       mkdir -p "$dir/$round"
-      cp "$file" "$dir/$round/$(basename "$file")"
+      count=$((count + 1))
+      cp "$file" "$dir/$round/$count-$(basename "$file")"
       total=$((total + size))
       [ "$total" -lt "$bytes" ] || break
     done
@@ -55,7 +56,7 @@ if [ ! -f "$work/content.$megabytes" ]; then
   # Random files from 4 KiB to 16 MiB.
   total=0 n=0
   while [ "$total" -lt "$third" ]; do
-    size=$(((4096 << (n % 13)) )) n=$((n + 1))
+    size=$((4096 << (n % 13))) n=$((n + 1))
     head -c "$size" /dev/urandom >"$content/random/r$n.bin"
     total=$((total + size))
   done
