@@ -19,7 +19,7 @@ namespace {
 // Input bytes compressed together before they are written: bounds the memory
 // while the next group is compressed and the last one written.
 constexpr uint64_t kGroupBytes = 64u << 20;
-constexpr size_t kGroupEntriesPerThread = 16;
+constexpr size_t kGroupEntriesPerThread = 256;
 
 // The uninstaller every payload carries, signed before it is packed.
 constexpr const char kUninstallerName[] = "uninstall.exe";
