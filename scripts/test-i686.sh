@@ -43,6 +43,9 @@ done
 # robot and the builder are the 64-bit ones in the same Wine server.
 export TOLVANEX_WINE32=yes
 export E2E_BITS=32
+# Where 32-bit programs run through qemu-user, each takes most of a minute
+# to start.
+export E2E_WAIT_MS=300000
 export E2E_DIR=$build/i686
 export WINE_RUN=$root/scripts/wine-run
 export SETUP_EXE=${programs[0]} UNINSTALL_EXE=${programs[1]}

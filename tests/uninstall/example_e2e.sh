@@ -11,7 +11,10 @@
 # prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
 # APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
 # E2E_BITS=32 says the programs are the 32-bit ones on 64-bit Windows: they
-# see Program Files (x86) and the registry's 32-bit view.
+# see Program Files (x86) and the registry's 32-bit view. E2E_WAIT_MS is how
+# long to wait at most for a window, a program's end or a removal (default 20
+# s; programs run through an emulator take the better part of a minute to
+# start).
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/lib.sh"
 
@@ -33,6 +36,7 @@ fi
 destination="C:\\$program_files\\Tolvanex Beispiel"
 destination_unix="$WINEPREFIX/drive_c/$program_files/Tolvanex Beispiel"
 example_setup="$E2E_DIR/example-setup.exe"
+wait_ms=${E2E_WAIT_MS:-20000}
 
 fail() {
   echo "FAILED: $*"
@@ -95,7 +99,7 @@ expect_same_snapshot() {
 
 robot() {
   local script="$E2E_DIR/script.robot"
-  printf '%s\n' "$@" >"$script"
+  printf '%s\n' "timeout $wait_ms" "$@" >"$script"
   wine_run "$ROBOT_EXE" --set "SETUP=$(windows_path "$example_setup")" \
     --set "UNINSTALL=$destination\\uninstall.exe" "$(windows_path "$script")" ||
     fail "robot script"
@@ -111,7 +115,7 @@ install_example() {
     "wait-window Setup 115" "type 301 \"Erika Muster\"" "type 302 \"Beispiel AG\"" "click 1" \
     "wait-window Setup 117" "expect-text 715 \"${destination//\\/\\\\}\"" "click 1" \
     "wait-window Setup 120" "click 1" \
-    "timeout 120000" "$@" \
+    "timeout $((wait_ms > 120000 ? wait_ms : 120000))" "$@" \
     "wait-window Setup 122" "click 1" "wait-exit 0"
   [ -f "$destination_unix/uninstall.exe" ] || fail "setup.exe did not copy uninstall.exe"
   [ -f "$destination_unix/uninstall.log" ] || fail "setup.exe wrote no uninstall.log"
@@ -126,7 +130,7 @@ uninstall_quietly() {
 # The copy of uninstall.exe removes the original and its folder a moment
 # after the original has ended.
 wait_until_gone() {
-  for _ in $(seq 300); do
+  for _ in $(seq $((wait_ms / 100 > 300 ? wait_ms / 100 : 300))); do
     [ -e "$1" ] || return 0
     sleep 0.1
   done
