@@ -5,10 +5,16 @@
 #
 #   example_e2e.sh create-prefix | remove-prefix | SCENARIO
 #
-# Scenarios: quiet, windows, user-file, files-gone, second-install, signed.
+# Scenarios: quiet (which also checks everything the installation made),
+# windows, user-file, files-gone, second-install, signed.
 # The environment names the programs: E2E_DIR (work directory, holds the
 # prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
 # APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
+# E2E_BITS=32 says the programs are the 32-bit ones on 64-bit Windows: they
+# see Program Files (x86) and the registry's 32-bit view. E2E_WAIT_MS is how
+# long to wait at most for a window, a program's end or a removal (default 20
+# s; programs run through an emulator take the better part of a minute to
+# start).
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/lib.sh"
 
@@ -18,9 +24,19 @@ export WINEDEBUG=-all
 # Wine's menu builder writes beside them: both stay inside the work directory.
 export HOME="$E2E_DIR/home"
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
-destination='C:\Program Files\Tolvanex Beispiel'
-destination_unix="$WINEPREFIX/drive_c/Program Files/Tolvanex Beispiel"
+if [ "${E2E_BITS:-64}" = 32 ]; then
+  program_files='Program Files (x86)'
+  registry_view=32
+  other_view=64
+else
+  program_files='Program Files'
+  registry_view=64
+  other_view=32
+fi
+destination="C:\\$program_files\\Tolvanex Beispiel"
+destination_unix="$WINEPREFIX/drive_c/$program_files/Tolvanex Beispiel"
 example_setup="$E2E_DIR/example-setup.exe"
+wait_ms=${E2E_WAIT_MS:-20000}
 
 fail() {
   echo "FAILED: $*"
@@ -41,14 +57,21 @@ restart() {
 }
 
 # The export of a registry tree as sorted-free UTF-8 text without what Wine
-# renews in every session: the display adapter's key and its dates.
+# renews in every session: the display adapter's key and its dates, and the
+# link value that its renewal now and then leaves in the adapter's class key
+# (a value in hex, continued over lines ending in a backslash).
 export_registry() {
   local file="$E2E_DIR/export.reg"
   wine_run reg export "$1" "$(windows_path "$file")" /y >/dev/null 2>&1 ||
     fail "reg export $1"
   iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk '
-    /^\[/ { skip = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 }
+    /^\[/ {
+      skip = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1
+      adapter = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}\\") == 1
+    }
     /^"DriverDateData"=/ { next }
+    adapter && /^"SymbolicLinkValue"=/ { continued = 1 }
+    continued { continued = /\\$/; next }
     !skip { gsub(/\{[0-9a-fA-F-]{36}\}/, "{GUID}"); print }'
   rm -f "$file"
 }
@@ -76,7 +99,7 @@ expect_same_snapshot() {
 
 robot() {
   local script="$E2E_DIR/script.robot"
-  printf '%s\n' "$@" >"$script"
+  printf '%s\n' "timeout $wait_ms" "$@" >"$script"
   wine_run "$ROBOT_EXE" --set "SETUP=$(windows_path "${setup_under_test:-$example_setup}")" \
     --set "UNINSTALL=$destination\\uninstall.exe" "$(windows_path "$script")" ||
     fail "robot script"
@@ -90,9 +113,9 @@ install_example() {
     "wait-window Setup 107" "click 1000" "click 1" \
     "wait-window Setup 131" "click 1" \
     "wait-window Setup 115" "type 301 \"Erika Muster\"" "type 302 \"Beispiel AG\"" "click 1" \
-    "wait-window Setup 117" "click 1" \
+    "wait-window Setup 117" "expect-text 715 \"${destination//\\/\\\\}\"" "click 1" \
     "wait-window Setup 120" "click 1" \
-    "timeout 120000" "$@" \
+    "timeout $((wait_ms > 120000 ? wait_ms : 120000))" "$@" \
     "wait-window Setup 122" "click 1" "wait-exit 0"
   [ -f "$destination_unix/uninstall.exe" ] || fail "setup.exe did not copy uninstall.exe"
   [ -f "$destination_unix/uninstall.log" ] || fail "setup.exe wrote no uninstall.log"
@@ -107,7 +130,7 @@ uninstall_quietly() {
 # The copy of uninstall.exe removes the original and its folder a moment
 # after the original has ended.
 wait_until_gone() {
-  for _ in $(seq 300); do
+  for _ in $(seq $((wait_ms / 100 > 300 ? wait_ms / 100 : 300))); do
     [ -e "$1" ] || return 0
     sleep 0.1
   done
@@ -166,6 +189,139 @@ build_signed_setup() {
   verify_signature "$E2E_DIR/signed-setup.exe"
 }
 
+expect_copy() {
+  cmp -s "$1" "$2" || fail "$2 is not a copy of $1"
+}
+
+# The values of a registry key through one view of the registry (32 or 64),
+# one NAME|TYPE|DATA a line; nothing when the key is missing there.
+registry_values() {
+  wine_run reg query "$1" "/reg:$2" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^    \(.*\)    \(REG_[A-Z_]*\)    \(.*\)$/\1|\2|\3/p'
+}
+
+# KEY NAME|TYPE|DATA...: the key has these values in the installer's view.
+expect_values() {
+  local key=$1 values line
+  values=$(registry_values "$key" "$registry_view")
+  shift
+  for line in "$@"; do
+    grep -qxF -- "$line" <<<"$values" || fail "$key has no value $line; it has: $values"
+  done
+}
+
+# KEY: the installer's view alone has the key.
+expect_only_in_view() {
+  [ -z "$(registry_values "$1" "$other_view")" ] ||
+    fail "$1 is in the registry's $other_view-bit view"
+}
+
+# A shortcut's texts as strings(1) finds them, each behind its length: the
+# text must end one of the lines.
+expect_shortcut() {
+  local file=$1 text texts
+  [ -f "$file" ] || fail "no shortcut $file"
+  texts=$(strings -a "$file"; strings -a -el "$file")
+  shift
+  for text in "$@"; do
+    # From the environment: awk -v would take the backslashes as escapes.
+    text=$text awk 'BEGIN { t = ENVIRON["text"] }
+      substr($0, length($0) - length(t) + 1) == t { found = 1 }
+      END { exit !found }' <<<"$texts" || fail "$file does not hold \"$text\""
+  done
+}
+
+# Everything the example's setup.ini lists, where and as the installer's
+# view of the system puts it, and uninstall.log listing it.
+check_installation() {
+  local menu profile install=$destination\\
+  expect_copy "$APP_EXE" "$destination_unix/beispiel.exe"
+  expect_copy "$EXAMPLE_DIR/liesmich.txt" "$destination_unix/liesmich.txt"
+  expect_copy "$SERVICE_EXE" "$destination_unix/Dienst/beispieldienst.exe"
+  expect_copy "$EXAMPLE_DIR/vorlage.txt" "$destination_unix/Daten/Vorlagen/vorlage.txt"
+  expect_copy "$UNINSTALL_EXE" "$destination_unix/uninstall.exe"
+
+  menu=$(find "$WINEPREFIX/drive_c/users" -path '*/Start Menu/Programs/Tolvanex Beispiel' -type d)
+  [ -n "$menu" ] || fail "no start-menu folder Tolvanex Beispiel"
+  profile="C:\\users\\$(basename "${menu%%/AppData/*}")"
+  expect_shortcut "$menu/Tolvanex Beispiel.lnk" "${install}beispiel.exe" \
+    "Startet die Tolvanex Beispielanwendung" "$install"
+  # The prefix's desktop is the home directory.
+  expect_shortcut "$HOME/Tolvanex Beispiel.lnk" "${install}beispiel.exe" \
+    "Tolvanex Beispielanwendung mit Gruss" "$install" "/gruss Erika Muster"
+
+  expect_values 'HKLM\SOFTWARE\Tolvanex Beispiel' "(Default)|REG_SZ|$install" \
+    "InstallDir|REG_SZ|$install" "Stufe|REG_DWORD|0x3" "Daten|REG_EXPAND_SZ|${install}Daten"
+  expect_only_in_view 'HKLM\SOFTWARE\Tolvanex Beispiel'
+  expect_values 'HKCU\Software\Tolvanex Beispiel' "Benutzer|REG_SZ|Erika Muster"
+  expect_values 'HKCU\Environment' "TOLVANEX_BEISPIEL|REG_SZ|$install"
+  local uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tolvanex Beispiel'
+  expect_values "$uninstall_key" "UninstallString|REG_SZ|${install}uninstall.exe" \
+    "DisplayName|REG_SZ|Tolvanex Beispiel" "DisplayVersion|REG_SZ|1.0.0" \
+    "Publisher|REG_SZ|Tolvanex-Projekt" "URLInfoAbout|REG_SZ|https://www.example.com/tolvanex"
+  expect_only_in_view "$uninstall_key"
+  expect_values 'HKLM\System\CurrentControlSet\Services\TolvanexBeispiel' \
+    "DisplayName|REG_SZ|Tolvanex Beispieldienst" \
+    "ImagePath|REG_SZ|\"${install}Dienst\\beispieldienst.exe\" -dienst" \
+    "Type|REG_DWORD|0x10" "Start|REG_DWORD|0x3" "ErrorControl|REG_DWORD|0x1"
+
+  local programs="$profile\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+  local expected_log
+  expected_log=$(cat <<LOG
+; Tolvanex uninstall log
+[main]
+appptitle=Tolvanex Beispiel
+[folders]
+count=3
+1=${install}Daten
+2=${install}Daten\\Vorlagen
+3=${install}Dienst
+[files]
+1=${install}beispiel.exe
+2=${install}liesmich.txt
+3=${install}Dienst\\beispieldienst.exe
+4=${install}Daten\\Vorlagen\\vorlage.txt
+count=4
+[shell_folders]
+0=$programs\\Tolvanex Beispiel
+count=1
+[shell_items]
+0=$programs\\Tolvanex Beispiel\\Tolvanex Beispiel.lnk
+1=$profile\\Desktop\\Tolvanex Beispiel.lnk
+count=2
+[reg_key]
+0_hkey=HKEY_LOCAL_MACHINE
+0_key=SOFTWARE\\Tolvanex Beispiel
+1_hkey=HKEY_CURRENT_USER
+1_key=Software\\Tolvanex Beispiel
+[reg_val]
+0_hkey=HKEY_LOCAL_MACHINE
+0_key=SOFTWARE\\Tolvanex Beispiel
+0_value=InstallDir
+1_hkey=HKEY_LOCAL_MACHINE
+1_key=SOFTWARE\\Tolvanex Beispiel
+1_value=Stufe
+2_hkey=HKEY_LOCAL_MACHINE
+2_key=SOFTWARE\\Tolvanex Beispiel
+2_value=Daten
+3_hkey=HKEY_CURRENT_USER
+3_key=Software\\Tolvanex Beispiel
+3_value=Benutzer
+4_hkey=HKEY_CURRENT_USER
+4_key=Environment
+4_value=TOLVANEX_BEISPIEL
+[svc]
+0=TolvanexBeispiel
+LOG
+)
+  # Some profile writers keep a blank line after the header, some do not.
+  if ! diff -u <(echo "$expected_log") <(tr -d '\r' <"$destination_unix/uninstall.log" | grep -v '^$') \
+    >"$E2E_DIR/log-difference.txt"; then
+    cat "$E2E_DIR/log-difference.txt"
+    fail "uninstall.log lists other things than the installation made"
+  fi
+}
+
 confirmation="answer-msgbox yes Deinstallation \"Möchten Sie Tolvanex Beispiel und alle zugehörigen Komponenten vollständig von Ihrem Computer entfernen?\""
 
 case "$1" in
@@ -185,6 +341,7 @@ remove-prefix)
 quiet)
   snapshot "$E2E_DIR/before.txt"
   install_example
+  check_installation
   uninstall_quietly 0
   wait_until_gone "$destination_unix"
   expect_same_snapshot
