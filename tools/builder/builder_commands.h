@@ -2,11 +2,18 @@
 // and returns the process exit code.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "archive/payload_writer.h"
+
 constexpr int kExitSuccess = 0;
 constexpr int kExitEntriesFailed = 1; // the command ran, but some work failed
 constexpr int kExitBadInput = 2;      // wrong arguments, unreadable or damaged file
 
 int RunPackCommand(int argc, char** argv);
+int RunBuildCommand(int argc, char** argv);
+int RunInspectCommand(int argc, char** argv);
 int RunListCommand(int argc, char** argv);
 int RunExtractCommand(int argc, char** argv);
 
@@ -15,3 +22,27 @@ int ReportUsageError();
 
 // Prints "tolvanex-build: SUBJECT: REASON" to stderr.
 void ReportProblem(const char* subject, const char* reason);
+
+// One payload entry: the file at sourcePath, or `data` when sourcePath is
+// empty.
+struct PackEntry {
+    std::string name;
+    std::string sourcePath;
+    std::string data;
+};
+
+// False, with one line naming the entry, for a name the payload reader
+// refuses or reads as something else (unsafe, empty parts, "." parts, a
+// trailing separator, over 260 characters), a name given twice, or one that
+// another entry needs as its folder ("d" beside "d/e"). Letter case does
+// not tell names apart: Windows does not either.
+bool CheckEntryNames(const std::vector<PackEntry>& entries);
+
+enum class PackOutcome { Written, InputFailed, OutputFailed };
+
+// Copies the stub and appends the entries into a temporary file beside
+// outPath, which replaces outPath only once it is complete: a failure
+// leaves no file and an existing outPath as it was. Problems are reported
+// as one line naming the file. Shows a progress line unless quiet.
+PackOutcome PackInstaller(const char* outPath, const char* stubPath, PayloadMethod method,
+                          const std::vector<PackEntry>& entries, bool quiet);
