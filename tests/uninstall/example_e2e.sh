@@ -7,8 +7,9 @@
 #
 # Scenarios: quiet, windows, user-file, files-gone, second-install.
 # The environment names the programs: E2E_DIR (work directory, holds the
-# prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
-# APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
+# prefix), WINE_RUN, BUILDER_EXE (with setup.exe, uninstall.exe and the
+# pictures beside it), ROBOT_EXE, UNINSTALL_EXE, SOURCE_DIR (the project),
+# PROGRAMS_DIR (the tree's examples folder); and DISPLAY.
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/lib.sh"
 
@@ -114,20 +115,13 @@ wait_until_gone() {
   fail "$1 is still there"
 }
 
+# The example's build script, built by the tree's builder, which finds its
+# own tree's setup.exe, uninstall.exe and pictures beside it.
 build_example_setup() {
-  wine_run "$BUILDER_EXE" pack --stub "$(windows_path "$SETUP_EXE")" \
-    --out "$(windows_path "$example_setup")" \
-    "setup.ini=$(windows_path "$EXAMPLE_DIR/setup.ini")" \
-    "license.rtf=$(windows_path "$EXAMPLE_DIR/license.rtf")" \
-    "readme.rtf=$(windows_path "$EXAMPLE_DIR/readme.rtf")" \
-    "left.jpg=$(windows_path "$PICTURES_DIR/left.jpg")" \
-    "top.jpg=$(windows_path "$PICTURES_DIR/top.jpg")" \
-    "uninstall.exe=$(windows_path "$UNINSTALL_EXE")" \
-    "file_1=$(windows_path "$APP_EXE")" \
-    "file_2=$(windows_path "$EXAMPLE_DIR/liesmich.txt")" \
-    "file_3=$(windows_path "$SERVICE_EXE")" \
-    "file_4=$(windows_path "$EXAMPLE_DIR/vorlage.txt")" >/dev/null ||
-    fail "packing the example"
+  stage_example "$SOURCE_DIR" "$PROGRAMS_DIR" "$E2E_DIR/stage"
+  wine_run "$BUILDER_EXE" build "$(windows_path "$E2E_DIR/stage/build.ini")" \
+    --out "$(windows_path "$example_setup")" --quiet ||
+    fail "building the example"
 }
 
 confirmation="answer-msgbox yes Deinstallation \"Möchten Sie Tolvanex Beispiel und alle zugehörigen Komponenten vollständig von Ihrem Computer entfernen?\""
