@@ -15,6 +15,7 @@
 
 #include "script/ini_file.h"
 #include "script/setup_script.h"
+#include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/script_document.h"
@@ -23,19 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kBuildSection[] = "build";
-constexpr char kSourcesSection[] = "sources";
-constexpr char kOutputKey[] = "output";
-constexpr char kStubKey[] = "stub";
-constexpr char kUninstallerKey[] = "uninstaller";
-constexpr char kLicenseKey[] = "license";
-constexpr char kReadmeKey[] = "readme";
-constexpr char kLeftPictureKey[] = "left_picture";
-constexpr char kTopPictureKey[] = "top_picture";
-constexpr char kDotNetFileKey[] = "dotnetfx";
-constexpr char kSignKey[] = "sign";
-constexpr char kSourceFromKey[] = "%s_from";
-constexpr char kSourceToKey[] = "%s_to";
+// Not read by the checks: the command that signs the written installer.
+constexpr char kBuildSignKey[] = "sign";
 
 struct BuildOptions {
     const char* scriptPath = nullptr;
@@ -188,20 +178,20 @@ bool ResolveRequiredFile(const BuildRun& run, const char* section, const char* s
 
 bool CollectSupportFiles(const BuildRun& run, BuildSettings* settings) {
     std::string uninstaller, left, top;
-    if (!ResolveBuildFile(run, kStubKey, "setup.exe", &settings->stubPath) ||
-        !ResolveBuildFile(run, kUninstallerKey, "uninstall.exe", &uninstaller) ||
-        !ResolveBuildFile(run, kLeftPictureKey, kLeftPictureFile, &left) ||
-        !ResolveBuildFile(run, kTopPictureKey, kTopPictureFile, &top)) {
+    if (!ResolveBuildFile(run, kBuildStubKey, "setup.exe", &settings->stubPath) ||
+        !ResolveBuildFile(run, kBuildUninstallerKey, "uninstall.exe", &uninstaller) ||
+        !ResolveBuildFile(run, kBuildLeftPictureKey, kLeftPictureFile, &left) ||
+        !ResolveBuildFile(run, kBuildTopPictureKey, kTopPictureFile, &top)) {
         return false;
     }
     settings->entries.push_back({kLeftPictureFile, left, {}});
     settings->entries.push_back({kTopPictureFile, top, {}});
     settings->entries.push_back({"uninstall.exe", uninstaller, {}});
-    return ResolveRequiredFile(run, kDialogsSection, kShowLicenseKey, kLicenseKey, kLicenseFile,
+    return ResolveRequiredFile(run, kDialogsSection, kShowLicenseKey, kBuildLicenseKey,
+                               kLicenseFile, &settings->entries) &&
+           ResolveRequiredFile(run, kDialogsSection, kShowReadmeKey, kBuildReadmeKey, kReadmeFile,
                                &settings->entries) &&
-           ResolveRequiredFile(run, kDialogsSection, kShowReadmeKey, kReadmeKey, kReadmeFile,
-                               &settings->entries) &&
-           ResolveRequiredFile(run, kMainSection, kDotNetKey, kDotNetFileKey,
+           ResolveRequiredFile(run, kMainSection, kDotNetKey, kBuildDotNetKey,
                                kDotNetRedistributableFile, &settings->entries);
 }
 
@@ -351,7 +341,8 @@ ScriptDocument WithoutBuildSections(const ScriptDocument& script) {
 bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* settings,
                ScriptDocument* payloadScript) {
     const ScriptDocument& script = *run.document;
-    const ScriptEntry* output = run.build != nullptr ? FindEntry(*run.build, kOutputKey) : nullptr;
+    const ScriptEntry* output =
+        run.build != nullptr ? FindEntry(*run.build, kBuildOutputKey) : nullptr;
     if (options.outPath != nullptr) {
         settings->outPath = options.outPath;
     } else if (output != nullptr && !ProfileValue(*output).empty()) {
@@ -367,7 +358,7 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
                     "no installer to write: give [build] output or --out");
         return false;
     }
-    const ScriptEntry* sign = run.build != nullptr ? FindEntry(*run.build, kSignKey) : nullptr;
+    const ScriptEntry* sign = run.build != nullptr ? FindEntry(*run.build, kBuildSignKey) : nullptr;
     settings->signCommand = sign != nullptr ? ProfileValue(*sign) : std::string();
     if (!CollectSupportFiles(run, settings)) {
         return false;
@@ -421,6 +412,13 @@ int RunBuildCommand(int argc, char** argv) {
     BuildSettings settings;
     ScriptDocument payloadScript;
     if (!PlanBuild(run, options, &settings, &payloadScript)) {
+        return kExitEntriesFailed;
+    }
+    std::error_code folderError;
+    const fs::path outFolder = fs::path(settings.outPath).parent_path();
+    if (!outFolder.empty() && !fs::is_directory(outFolder, folderError) &&
+        !fs::create_directories(outFolder, folderError)) {
+        ReportError(settings.outPath, 0, "folder cannot be created: " + folderError.message());
         return kExitEntriesFailed;
     }
     const std::string text = FormatScriptText(payloadScript);
