@@ -41,13 +41,45 @@ bool ConvertText(const std::string& text, const char* to, const char* from, std:
 }
 #endif
 
-// A file-system name as CP1252, as setup.ini holds it.
-bool ScriptText(const std::string& fileSystemText, std::string* text) {
 #ifdef _WIN32
-    *text = fileSystemText;
-    return true;
+// False when a character has no place in the code page.
+bool WideToCodePage(const std::wstring& wide, UINT codePage, std::string* text) {
+    text->clear();
+    if (wide.empty()) {
+        return true;
+    }
+    BOOL usedDefault = FALSE;
+    const int size =
+        WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
+                            static_cast<int>(wide.size()), nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) {
+        return false;
+    }
+    text->assign(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        &(*text)[0], size, nullptr, &usedDefault);
+    return !usedDefault;
+}
+#endif
+
+// A relative path of the file system as CP1252 with "/", as setup.ini holds
+// it before its separators become "\\".
+bool ScriptText(const fs::path& relative, std::string* text) {
+#ifdef _WIN32
+    return WideToCodePage(relative.generic_wstring(), 1252, text);
 #else
-    return ConvertText(fileSystemText, "CP1252", "UTF-8", text);
+    return ConvertText(relative.generic_string(), "CP1252", "UTF-8", text);
+#endif
+}
+
+// The path as the narrow file functions take it (on Windows in the ANSI code
+// page); false when it cannot be written so.
+bool NarrowPath(const fs::path& path, std::string* text) {
+#ifdef _WIN32
+    return WideToCodePage(path.wstring(), CP_ACP, text);
+#else
+    *text = path.string();
+    return true;
 #endif
 }
 
@@ -97,7 +129,7 @@ std::vector<std::string> SplitParts(const std::string& path) {
 
 struct Match {
     fs::path path;
-    std::string kept; // relative path, "/" separated, file-system text
+    fs::path kept; // the relative path kept below the target folder
 };
 
 struct Walk {
@@ -112,8 +144,7 @@ void AddTree(const fs::path& directory, const fs::path& anchor, Walk* walk) {
     for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
          it.increment(error)) {
         if (it->is_regular_file(error)) {
-            walk->matches->push_back(
-                {it->path(), it->path().lexically_relative(anchor).generic_string()});
+            walk->matches->push_back({it->path(), it->path().lexically_relative(anchor)});
         }
     }
     if (error && !walk->error) {
@@ -145,14 +176,14 @@ void MatchParts(const fs::path& directory, size_t index, const fs::path& anchor,
     std::error_code error;
     for (fs::directory_iterator it(directory, error), end; !error && it != end;
          it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (!MatchName(part.c_str(), name.c_str())) {
+        std::string name;
+        if (!ScriptText(it->path().filename(), &name) || !MatchName(part.c_str(), name.c_str())) {
             continue;
         }
         if (last && it->is_regular_file(error)) {
-            const std::string kept =
-                anchor.empty() ? name : it->path().lexically_relative(anchor).generic_string();
-            walk->matches->push_back({it->path(), kept});
+            walk->matches->push_back({it->path(), anchor.empty()
+                                                      ? it->path().filename()
+                                                      : it->path().lexically_relative(anchor)});
         } else if (!last && it->is_directory(error)) {
             MatchParts(it->path(), index + 1, anchor, walk);
         }
@@ -181,8 +212,8 @@ std::string JoinTarget(const std::string& folder, const std::string& kept) {
     return target;
 }
 
-bool Readable(const fs::path& path) {
-    FILE* file = fopen(path.string().c_str(), "rb");
+bool Readable(const std::string& path) {
+    FILE* file = fopen(path.c_str(), "rb");
     if (file == nullptr) {
         return false;
     }
@@ -256,8 +287,10 @@ std::string FileSystemPath(const std::string& scriptPath) {
 bool CollectSources(const std::string& baseDirectory, const std::string& pattern,
                     const std::string& targetFolder, int line, std::vector<SourceFile>* files,
                     std::string* problem) {
+    // Names are matched as CP1252, like the pattern; the fixed folders before
+    // the first wildcard are taken as the file system names them.
     const std::string fsPattern = FileSystemPath(pattern);
-    Walk walk{SplitParts(fsPattern), nullptr, {}};
+    Walk walk{SplitParts(pattern), nullptr, {}};
     std::vector<Match> matches;
     walk.matches = &matches;
     const bool absolute = !fsPattern.empty() && (fsPattern[0] == '/' || fsPattern[0] == '\\' ||
@@ -267,15 +300,16 @@ bool CollectSources(const std::string& baseDirectory, const std::string& pattern
     if (absolute && fsPattern.size() > 1 && fsPattern[1] == ':' && !walk.parts.empty()) {
         first = 1; // the drive is part of the root
     }
-    while (first < walk.parts.size() && !HasWildcard(walk.parts[first])) {
-        base /= walk.parts[first++];
+    const std::vector<std::string> fsParts = SplitParts(fsPattern);
+    while (first < walk.parts.size() && first < fsParts.size() && !HasWildcard(walk.parts[first])) {
+        base /= fsParts[first++];
     }
     std::error_code error;
     if (first == walk.parts.size()) {
         if (fs::is_directory(base, error)) {
             AddTree(base, base, &walk);
         } else if (fs::is_regular_file(base, error)) {
-            matches.push_back({base, base.filename().string()});
+            matches.push_back({base, base.filename()});
         }
     } else if (fs::is_directory(base, error)) {
         walk.parts.erase(walk.parts.begin(), walk.parts.begin() + first);
@@ -289,19 +323,26 @@ bool CollectSources(const std::string& baseDirectory, const std::string& pattern
         *problem = pattern + ": matches no file";
         return false;
     }
-    std::sort(matches.begin(), matches.end(),
-              [](const Match& a, const Match& b) { return a.kept < b.kept; });
+    std::vector<SourceFile> found;
     for (const Match& match : matches) {
         std::string kept;
-        if (!ScriptText(match.kept, &kept)) {
+        std::string source;
+        if (!ScriptText(match.kept, &kept) || !NarrowPath(match.path, &source)) {
             *problem = match.path.string() + ": name cannot be written in CP1252";
             return false;
         }
-        if (!Readable(match.path)) {
-            *problem = match.path.string() + ": cannot be read";
+        if (!Readable(source)) {
+            *problem = source + ": cannot be read";
             return false;
         }
-        files->push_back({match.path.string(), JoinTarget(targetFolder, kept), line});
+        // Sorted by the kept path as setup.ini will hold it.
+        found.push_back({source, kept, line});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const SourceFile& a, const SourceFile& b) { return a.target < b.target; });
+    for (SourceFile& file : found) {
+        file.target = JoinTarget(targetFolder, file.target);
+        files->push_back(file);
     }
     return true;
 }
