@@ -9,6 +9,7 @@ constexpr int kExitBadInput = 2;      // wrong arguments, unreadable or damaged 
 int RunPackCommand(int argc, char** argv);
 int RunListCommand(int argc, char** argv);
 int RunExtractCommand(int argc, char** argv);
+int RunCheckCommand(int argc, char** argv);
 
 // Prints the usage to stderr and returns kExitBadInput.
 int ReportUsageError();

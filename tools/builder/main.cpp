@@ -21,6 +21,10 @@ const char kUsage[] =
     "      date and time, name.\n"
     "  extract FILE DIR\n"
     "      Extract every entry below DIR, one line per entry.\n"
+    "  check FILE [--werror]\n"
+    "      Report, as compilers do, what setup.exe would make of the setup.ini,\n"
+    "      build script or installer FILE otherwise than meant; check --help\n"
+    "      tells more. Exit 1 with errors (or warnings and --werror).\n"
     "  --help\n"
     "      Show this text.\n"
     "\n"
@@ -36,6 +40,7 @@ const Command kCommands[] = {
     {"pack", RunPackCommand},
     {"list", RunListCommand},
     {"extract", RunExtractCommand},
+    {"check", RunCheckCommand},
 };
 
 } // namespace
