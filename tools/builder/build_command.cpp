@@ -18,6 +18,7 @@
 #include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 
 namespace fs = std::filesystem;
@@ -385,6 +386,27 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
     return true;
 }
 
+// The checks of `check`, on the script and the setup.ini made from it.
+// False when they found errors (with werror: anything).
+bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadScript,
+                    const std::vector<PackEntry>& entries, bool werror) {
+    std::vector<std::string> names;
+    for (const PackEntry& entry : entries) {
+        names.push_back(entry.name);
+    }
+    CheckOptions options;
+    options.buildScript = true;
+    options.generated = &payloadScript;
+    options.payloadEntries = &names;
+    std::vector<Finding> findings;
+    CheckScript(script, options, &findings);
+    for (Finding& finding : findings) {
+        finding.error = finding.error || werror;
+        fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
+    }
+    return !HasErrors(findings, werror);
+}
+
 // The one call into the writer of installers.
 PackOutcome WriteInstallerFile(const BuildSettings& settings, bool quiet) {
     return PackInstaller(settings.outPath.c_str(), settings.stubPath.c_str(), settings.method,
@@ -423,6 +445,9 @@ int RunBuildCommand(int argc, char** argv) {
     }
     const std::string text = FormatScriptText(payloadScript);
     settings.entries.insert(settings.entries.begin(), PackEntry{kSetupScriptFile, {}, text});
+    if (!ReportFindings(script, payloadScript, settings.entries, options.werror)) {
+        return kExitEntriesFailed;
+    }
     if (!CheckEntryNames(settings.entries)) {
         return kExitEntriesFailed;
     }

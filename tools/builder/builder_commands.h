@@ -16,6 +16,7 @@ int RunBuildCommand(int argc, char** argv);
 int RunInspectCommand(int argc, char** argv);
 int RunListCommand(int argc, char** argv);
 int RunExtractCommand(int argc, char** argv);
+int RunCheckCommand(int argc, char** argv);
 
 // Prints the usage to stderr and returns kExitBadInput.
 int ReportUsageError();

@@ -30,6 +30,10 @@ const char kUsage[] =
     "      date and time, name.\n"
     "  extract FILE DIR [--quiet]\n"
     "      Extract every entry below DIR, one line per entry.\n"
+    "  check FILE [--werror]\n"
+    "      Report, as compilers do, what setup.exe would make of the setup.ini,\n"
+    "      build script or installer FILE otherwise than meant; check --help\n"
+    "      tells more. Exit 1 with errors (or warnings and --werror).\n"
     "  --help\n"
     "      Show this text.\n"
     "\n"
@@ -45,8 +49,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"build", RunBuildCommand}, {"inspect", RunInspectCommand}, {"pack", RunPackCommand},
-    {"list", RunListCommand},   {"extract", RunExtractCommand},
+    {"build", RunBuildCommand}, {"check", RunCheckCommand}, {"inspect", RunInspectCommand},
+    {"pack", RunPackCommand},   {"list", RunListCommand},   {"extract", RunExtractCommand},
 };
 
 // The command sees the arguments with every @FILE replaced by its lines.
