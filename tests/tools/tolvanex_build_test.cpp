@@ -613,6 +613,31 @@ TEST(BuildCommand, BadInputGetsOneLineAndLeavesTheOutputAsItWas) {
     EXPECT_EQ(ReadText(out), "an earlier installer");
 }
 
+TEST(BuildCommand, ReportsTheChecksFindingsAndStopsAtErrors) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    WriteSupportFiles(dir);
+    WriteText(NativePath(dir, "app/a.exe"), "a");
+    const std::string script = NativePath(dir, "build.ini");
+    const std::string out = NativePath(dir, "setup.exe");
+    // "ja" reads as false in setup.exe: a warning on line 5.
+    WriteText(script, "[main]\napptitle=Demo\ndestdir=%%PROGRAMFILES%%Demo\n[dialogs]\n"
+                      "show_userinfo=ja\n[build]\n" +
+                          std::string(kSupportKeys) +
+                          "[sources]\ncount=1\n0_from=app\n0_to=%%INSTALLDIR%%\n");
+    const ToolRun warned = RunTool({"build", script, "--out", out, "--quiet"});
+    EXPECT_EQ(warned.exitCode, 0) << warned.err;
+    ASSERT_EQ(Lines(warned.err).size(), 1u) << warned.err;
+    EXPECT_EQ(warned.err.rfind(script + ":5: warning: ", 0), 0u) << warned.err;
+    EXPECT_TRUE(PathExists(out));
+    fs::remove(out);
+    const ToolRun strict = RunTool({"build", script, "--out", out, "--werror"});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(strict.err.rfind(script + ":5: error: ", 0), 0u) << strict.err;
+    EXPECT_FALSE(PathExists(out));
+    EXPECT_FALSE(PathExists(out + ".part"));
+}
+
 TEST(InspectCommand, ShowsTheListsInTheirOrderAsWritten) {
     ScratchDirectory scratch;
     const std::string dir = scratch.path();
