@@ -15,8 +15,11 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <sys/utime.h>
+#else
 #include <sys/wait.h>
+#include <utime.h>
 #endif
 
 #include "tests/archive/archive_test_support.h"
@@ -369,6 +372,17 @@ void WriteText(const std::string& path, const std::string& text) {
     ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
 }
 
+// 2023-11-14; std::filesystem cannot set dates with MinGW.
+void SetFixedDate(const std::string& path) {
+#ifdef _WIN32
+    struct _utimbuf times = {1700000000, 1700000000};
+    ASSERT_EQ(_utime(path.c_str(), &times), 0) << path;
+#else
+    struct utimbuf times = {1700000000, 1700000000};
+    ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
+#endif
+}
+
 // Support files for a build script in `directory`: stub, uninstaller,
 // pictures, licence.
 const char kSupportKeys[] = "stub=stub.exe\nuninstaller=uninstall.exe\nleft_picture=left.jpg\n"
@@ -377,6 +391,8 @@ const char kSupportKeys[] = "stub=stub.exe\nuninstaller=uninstall.exe\nleft_pict
 void WriteSupportFiles(const std::string& directory) {
     for (const char* name : {"stub.exe", "uninstall.exe", "left.jpg", "top.jpg", "license.rtf"}) {
         WriteText(NativePath(directory, name), std::string("support ") + name);
+        // Entries keep their files' dates: equal dates for equal installers.
+        SetFixedDate(NativePath(directory, name));
     }
 }
 
@@ -438,16 +454,31 @@ struct AppTree {
     std::vector<std::string> files;
 };
 
+// Umlauts as the file functions take them: UTF-8 here, the ANSI code page
+// (CP1252 under Wine) on Windows.
+#ifdef _WIN32
+#define TOLVANEX_UMLAUT(cp1252, utf8) cp1252
+#else
+#define TOLVANEX_UMLAUT(cp1252, utf8) utf8
+#endif
+const char kAe[] = TOLVANEX_UMLAUT("\xe4", "\xc3\xa4");
+const char kOe[] = TOLVANEX_UMLAUT("\xf6", "\xc3\xb6");
+const char kUe[] = TOLVANEX_UMLAUT("\xfc", "\xc3\xbc");
+
 AppTree MakeAppTree() {
     AppTree tree;
     for (int i = 0; i < 40; ++i) {
         char name[64];
-        snprintf(name, sizeof name, i % 2 ? "Ordner %02d \xc3\xa4" : "Teil \xc3\xbc%02d", i);
+        if (i % 2) {
+            snprintf(name, sizeof name, "Ordner %02d %s", i, kAe);
+        } else {
+            snprintf(name, sizeof name, "Teil %s%02d", kUe, i);
+        }
         tree.folders.push_back(i == 0 ? std::string(name) : tree.folders[(i - 1) / 3] + "/" + name);
     }
     for (int j = 0; j < 300; ++j) {
         char name[64];
-        snprintf(name, sizeof name, "Datei %03d \xc3\xb6%s", (j * 7919) % 1000,
+        snprintf(name, sizeof name, "Datei %03d %s%s", (j * 7919) % 1000, kOe,
                  j % 3 ? ".txt" : " Bild.dat");
         tree.files.push_back(tree.folders[j % 40] + "/" + name);
     }
@@ -459,23 +490,19 @@ void CreateAppTree(const std::string& root, const AppTree& tree, bool reversed) 
     if (reversed) {
         std::reverse(files.begin(), files.end());
     }
-    const auto when = fs::file_time_type::clock::now() - std::chrono::hours(24);
     for (const std::string& file : files) {
         WriteText(NativePath(root, file), "Inhalt von " + file);
-        fs::last_write_time(NativePath(root, file), when - std::chrono::hours(1));
-    }
-    // Equal dates, so that both builds may give equal bytes.
-    for (const std::string& file : tree.files) {
-        fs::last_write_time(NativePath(root, file),
-                            fs::file_time_type(std::chrono::seconds(1700000000)));
+        // Equal dates, so that both builds may give equal bytes.
+        SetFixedDate(NativePath(root, file));
     }
 }
 
+// A relative path of the tree as setup.ini holds it.
 std::string Cp1252(const std::string& utf8) {
     std::string text;
     for (size_t i = 0; i < utf8.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        if (c == 0xC3 && i + 1 < utf8.size()) {
+        if (TOLVANEX_UMLAUT(false, true) && c == 0xC3 && i + 1 < utf8.size()) {
             text.push_back(static_cast<char>(static_cast<unsigned char>(utf8[++i]) + 0x40));
         } else {
             text.push_back(c == '/' ? '\\' : static_cast<char>(c));
