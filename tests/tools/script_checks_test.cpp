@@ -318,6 +318,15 @@ TEST(ScriptChecks, FindingsNameTheBuildScriptLinesOfGeneratedEntries) {
     EXPECT_TRUE(findings.empty()) << Describe(findings);
 }
 
+// A key holding a NUL byte once made the duplicate test look up another key
+// than its own and follow a null pointer.
+TEST(ScriptChecks, LooksUpKeysWithAnyByteWhole) {
+    const std::string script = Main() + kFiles + std::string("[dialogs]\nshow_readme\0x=1\n", 26);
+    const std::vector<Finding> found = Check(script, From::SetupIni, {});
+    ASSERT_EQ(found.size(), 1u) << Describe(found);
+    EXPECT_EQ(found[0].name, "ignored-key");
+}
+
 TEST(ScriptChecks, WarningsCountAsErrorsOnlyWhenAsked) {
     const std::vector<Finding> warnings = Check(Main("") + kFiles, From::SetupIni, {});
     ASSERT_FALSE(warnings.empty());

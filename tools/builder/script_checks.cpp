@@ -786,7 +786,7 @@ void CheckLayout(CheckRun& run, bool hasSources) {
             continue;
         }
         reader = spec->builder ? "the builder" : "setup.exe";
-        const ScriptSection* first = FindSection(run.document, section.name.c_str());
+        const ScriptSection* first = FindSection(run.document, section.name);
         if (first != &section) {
             Warn(run, section.line, "ignored-section",
                  "[" + section.name + "] again: " + reader + " reads only the first, at line " +
@@ -797,10 +797,10 @@ void CheckLayout(CheckRun& run, bool hasSources) {
             if (!entry.hasValue) {
                 Warn(run, entry.line, "ignored-key",
                      "a line without \"=\": " + std::string(reader) + " reads no value from it");
-            } else if (FindEntry(section, entry.key.c_str()) != &entry) {
+            } else if (FindEntry(section, entry.key) != &entry) {
                 Warn(run, entry.line, "ignored-key",
                      Quoted(entry.key) + " again: " + reader + " reads only the first, at line " +
-                         Number(FindEntry(section, entry.key.c_str())->line));
+                         Number(FindEntry(section, entry.key)->line));
             } else if (!IsKnownKey(*spec, entry.key, hasSources)) {
                 std::string text = std::string(reader) + " never reads " + Quoted(entry.key) +
                                    " in [" + section.name + "]";
@@ -840,7 +840,7 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
     for (const ScriptEntry& entry : section->entries) {
         int index;
         std::string rest;
-        if (!entry.hasValue || FindEntry(*section, entry.key.c_str()) != &entry ||
+        if (!entry.hasValue || FindEntry(*section, entry.key) != &entry ||
             !ParseIndex(entry.key, &index, &rest) || index < first) {
             continue;
         }
@@ -1065,7 +1065,7 @@ void CheckFiles(CheckRun& run, const std::vector<Target>& targets, Created* crea
     for (const std::string& name : run.appEntries) {
         const std::string key = FilesKeyOfEntry(name);
         entryKeys.insert(LowerText(key));
-        const ScriptEntry* entry = section != nullptr ? FindEntry(*section, key.c_str()) : nullptr;
+        const ScriptEntry* entry = section != nullptr ? FindEntry(*section, key) : nullptr;
         if (Value(entry).empty()) {
             Fail(run, LineOf(entry, section), "entry-without-target",
                  "the payload entry " + Quoted(name) + " has no target in [" +
@@ -1358,7 +1358,7 @@ void LearnPayload(CheckRun& run, bool hasSources) {
         for (size_t i = 0; build != nullptr && i < build->entries.size(); ++i) {
             const ScriptEntry& entry = build->entries[i];
             if (entry.hasValue && StartsWith(entry.key, kAppEntryPrefix) &&
-                FindEntry(*build, entry.key.c_str()) == &entry) {
+                FindEntry(*build, entry.key) == &entry) {
                 run.appEntries.push_back(entry.key);
             }
         }
@@ -1455,7 +1455,7 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
     for (size_t i = 0; run.filesKnown && files != nullptr && i < files->entries.size(); ++i) {
         const ScriptEntry& entry = files->entries[i];
         if (entry.hasValue && !EqualNamesIgnoringCase(entry.key, kCountKey) &&
-            FindEntry(*files, entry.key.c_str()) == &entry) {
+            FindEntry(*files, entry.key) == &entry) {
             CheckValue(run, entry, kFolderItem[0]);
             targets.push_back({entry.key, NormalizePath(ProfileValue(entry)), &entry});
         }

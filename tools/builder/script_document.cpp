@@ -171,17 +171,20 @@ void AppendLine(std::string* text, const std::string& line) {
 
 } // namespace
 
-bool EqualNamesIgnoringCase(const std::string& a, const char* b) {
-    const size_t length = std::strlen(b);
-    if (a.size() != length) {
+bool EqualNamesIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
         return false;
     }
-    for (size_t i = 0; i < length; ++i) {
+    for (size_t i = 0; i < a.size(); ++i) {
         if (LowerAscii(a[i]) != LowerAscii(b[i])) {
             return false;
         }
     }
     return true;
+}
+
+bool EqualNamesIgnoringCase(const std::string& a, const char* b) {
+    return EqualNamesIgnoringCase(a, std::string(b));
 }
 
 bool ParseScriptDocument(const std::string& bytes, const std::string& path,
@@ -233,7 +236,7 @@ bool ReadScriptDocument(const std::string& path, ScriptDocument* document, std::
     return ParseScriptDocument(bytes, path, document, error);
 }
 
-const ScriptSection* FindSection(const ScriptDocument& document, const char* name) {
+const ScriptSection* FindSection(const ScriptDocument& document, const std::string& name) {
     for (const ScriptSection& section : document.sections) {
         if (EqualNamesIgnoringCase(section.name, name)) {
             return &section;
@@ -242,13 +245,21 @@ const ScriptSection* FindSection(const ScriptDocument& document, const char* nam
     return nullptr;
 }
 
-const ScriptEntry* FindEntry(const ScriptSection& section, const char* key) {
+const ScriptEntry* FindEntry(const ScriptSection& section, const std::string& key) {
     for (const ScriptEntry& entry : section.entries) {
         if (EqualNamesIgnoringCase(entry.key, key)) {
             return &entry;
         }
     }
     return nullptr;
+}
+
+const ScriptSection* FindSection(const ScriptDocument& document, const char* name) {
+    return FindSection(document, std::string(name));
+}
+
+const ScriptEntry* FindEntry(const ScriptSection& section, const char* key) {
+    return FindEntry(section, std::string(key));
 }
 
 std::string ProfileValue(const ScriptEntry& entry) {

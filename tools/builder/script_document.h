@@ -46,6 +46,9 @@ bool ParseScriptDocument(const std::string& bytes, const std::string& path,
 // ASCII letter case, the first one counts. Null when there is none.
 const ScriptSection* FindSection(const ScriptDocument& document, const char* name);
 const ScriptEntry* FindEntry(const ScriptSection& section, const char* key);
+// The same for names taken from a document, which may hold any byte.
+const ScriptSection* FindSection(const ScriptDocument& document, const std::string& name);
+const ScriptEntry* FindEntry(const ScriptSection& section, const std::string& key);
 
 // The value as setup.exe's profile reader returns it: one pair of enclosing
 // double or single quotes dropped; empty for a line without "=".
@@ -53,6 +56,7 @@ std::string ProfileValue(const ScriptEntry& entry);
 
 // True when the two names are equal without regard to ASCII letter case.
 bool EqualNamesIgnoringCase(const std::string& a, const char* b);
+bool EqualNamesIgnoringCase(const std::string& a, const std::string& b);
 
 // The document as a profile file: CP1252, CR LF line ends, sections and
 // entries in their order, a blank line between sections.
