@@ -15,6 +15,7 @@
 
 #include "script/ini_file.h"
 #include "script/setup_script.h"
+#include "script/uninstall_log_format.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
@@ -180,14 +181,14 @@ bool ResolveRequiredFile(const BuildRun& run, const char* section, const char* s
 bool CollectSupportFiles(const BuildRun& run, BuildSettings* settings) {
     std::string uninstaller, left, top;
     if (!ResolveBuildFile(run, kBuildStubKey, "setup.exe", &settings->stubPath) ||
-        !ResolveBuildFile(run, kBuildUninstallerKey, "uninstall.exe", &uninstaller) ||
+        !ResolveBuildFile(run, kBuildUninstallerKey, kUninstallerFile, &uninstaller) ||
         !ResolveBuildFile(run, kBuildLeftPictureKey, kLeftPictureFile, &left) ||
         !ResolveBuildFile(run, kBuildTopPictureKey, kTopPictureFile, &top)) {
         return false;
     }
     settings->entries.push_back({kLeftPictureFile, left, {}});
     settings->entries.push_back({kTopPictureFile, top, {}});
-    settings->entries.push_back({"uninstall.exe", uninstaller, {}});
+    settings->entries.push_back({kUninstallerFile, uninstaller, {}});
     return ResolveRequiredFile(run, kDialogsSection, kShowLicenseKey, kBuildLicenseKey,
                                kLicenseFile, &settings->entries) &&
            ResolveRequiredFile(run, kDialogsSection, kShowReadmeKey, kBuildReadmeKey, kReadmeFile,

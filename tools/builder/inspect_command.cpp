@@ -22,8 +22,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
 struct FileItem {
     std::string entry;
     uint32_t size;
@@ -213,7 +211,7 @@ std::string Json(const std::string& text) {
 }
 
 std::string UninstallKey(const Inspection& r) {
-    return kUninstallKeyPath + r.title;
+    return kUninstallRegistrationKey + r.title;
 }
 
 void PrintText(const Inspection& r) {
