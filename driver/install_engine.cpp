@@ -14,6 +14,7 @@
 #include "script/constant_names.h"
 #include "script/placeholders.h"
 #include "script/setup_script.h"
+#include "script/uninstall_log_format.h"
 #include "system/bounded_text.h"
 #include "system/processes.h"
 #include "system/registry.h"
@@ -224,9 +225,7 @@ void RegisterUninstaller() {
     char uninstaller[MAX_PATH];
     // A cut key would be another application's, a cut UninstallString
     // another program.
-    if (!JoinBoundedText(path, sizeof path,
-                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\",
-                         s.ApplicationTitle) ||
+    if (!JoinBoundedText(path, sizeof path, kUninstallRegistrationKey, s.ApplicationTitle) ||
         !JoinBoundedText(uninstaller, sizeof uninstaller, Run.DestinationDirectory,
                          kUninstallerFile)) {
         return;

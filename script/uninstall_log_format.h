@@ -20,6 +20,11 @@ inline constexpr char kUninstallerFile[] = "uninstall.exe";
 inline constexpr char kUninstallLogName[] = "uninstall.log";
 inline constexpr char kUninstallLogHeader[] = "; Tolvanex uninstall log\r\n\r\n";
 
+// The installation registers itself for removal under this key of
+// HKEY_LOCAL_MACHINE followed by the script's apptitle.
+inline constexpr char kUninstallRegistrationKey[] =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
 // Transient files of an installation that the uninstaller removes too, since
 // an installation that was cut short leaves them: the new copy of the log
 // that replaces it when an earlier section grows (the log's name with this

@@ -9,3 +9,4 @@ for tree in native sanitize win64 win32; do
   configure_tree "$tree"
   cmake --build "${TOLVANEX_BUILD_DIR:-$root/build}/$tree" -j "$jobs"
 done
+place_product_beside_builder

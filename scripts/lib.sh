@@ -77,3 +77,26 @@ configure_tree() {
   [ -f "$build/$tree/CMakeCache.txt" ] ||
     cmake -S "$root" -B "$build/$tree" -G Ninja "${flags[@]}" >/dev/null
 }
+
+# Copies the product's setup.exe and uninstall.exe (the win32 tree's) beside
+# the native tree's tolvanex-build, where build looks for them by default.
+place_product_beside_builder() {
+  local build=${TOLVANEX_BUILD_DIR:-$root/build}
+  local beside=$build/native/tools/builder
+  mkdir -p "$beside"
+  cp "$build/win32/driver/setup.exe" "$build/win32/uninstall/uninstall.exe" \
+    "$root/resources/pictures/left.jpg" "$root/resources/pictures/top.jpg" "$beside/"
+}
+
+# Lays out the example's build script for one build tree in STAGE: the
+# script, payload/ leading to examples/payload and programs/ to the tree's
+# examples/ folder, where beispiel.exe and beispieldienst.exe are.
+#   stage_example SOURCE_ROOT TREE_EXAMPLES_DIR STAGE
+stage_example() {
+  local source=$1 programs=$2 stage=$3
+  rm -rf "$stage"
+  mkdir -p "$stage"
+  cp "$source/examples/build.ini" "$stage/build.ini"
+  ln -s "$source/examples/payload" "$stage/payload"
+  ln -s "$programs" "$stage/programs"
+}

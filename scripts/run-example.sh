@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The example installer, from nothing to an installed application: installs
-# what is missing, builds, packs examples/ into setup.exe and runs it under
+# what is missing, builds, builds examples/build.ini into setup.exe and runs it under
 # Wine. With a usable X display the wizard opens in a window for you to click
 # through; without one (or with --headless) it runs in a private Xvfb while
 # the robot takes the default path and screenshots every page. At the end it
@@ -22,26 +22,19 @@ echo "== building"
 for tree in native win64 win32; do configure_tree "$tree"; done
 programs=(setup uninstall beispiel beispieldienst)
 cmake --build "$build/native" --target tolvanex-build >/dev/null
-cmake --build "$build/win64" --target "${programs[@]}" tolvanex_robot >/dev/null
+cmake --build "$build/win64" --target "${programs[@]}" tolvanex_robot tolvanex-build \
+  tolvanex_builder_defaults >/dev/null
 cmake --build "$build/win32" --target "${programs[@]}" >/dev/null
 
-# Packs the example behind the setup.exe of one build tree.
-pack() {
-  local tree=$build/$1 target=$2
-  mkdir -p "$(dirname "$target")"
-  "$build/native/tools/builder/tolvanex-build" pack --stub "$tree/driver/setup.exe" \
-    --out "$target" \
-    setup.ini="$root/examples/payload/setup.ini" \
-    left.jpg="$root/resources/pictures/left.jpg" top.jpg="$root/resources/pictures/top.jpg" \
-    license.rtf="$root/examples/payload/license.rtf" readme.rtf="$root/examples/payload/readme.rtf" \
-    uninstall.exe="$tree/uninstall/uninstall.exe" \
-    file_1="$tree/examples/beispiel.exe" file_2="$root/examples/payload/liesmich.txt" \
-    file_3="$tree/examples/beispieldienst.exe" file_4="$root/examples/payload/vorlage.txt" >/dev/null
-}
-echo "== packing"
+place_product_beside_builder
+
+# The example's build script, built by the native builder: the product for
+# 32-bit Windows, with the win32 tree's programs found beside the builder.
+echo "== building the installer from examples/build.ini"
 rm -rf "$out"
-pack win32 "$out/win32/setup.exe" # the product, for 32-bit Windows
-pack win64 "$out/win64/setup.exe" # the same for the 64-bit Wine here
+stage_example "$root" "$build/win32/examples" "$out/win32/stage"
+"$build/native/tools/builder/tolvanex-build" build "$out/win32/stage/build.ini" \
+  --out "$out/win32/setup.exe" --quiet
 
 # A fresh prefix; its desktop is a folder of its own, not the home directory.
 export WINEPREFIX=$out/wineprefix
@@ -68,6 +61,12 @@ fi
 
 echo "== preparing a Wine prefix in $WINEPREFIX"
 wine_run cmd /c exit >/dev/null 2>&1 || true
+# The same for the 64-bit Wine here, by the win64 tree's builder, which finds
+# its own tree's programs beside it.
+stage_example "$root" "$build/win64/examples" "$out/win64/stage"
+wine_run "$build/win64/tools/builder/tolvanex-build.exe" build \
+  "$(windows_path "$out/win64/stage/build.ini")" --out "$(windows_path "$out/win64/setup.exe")" \
+  --quiet
 desktop=$(wine_run cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')
 desktop_dir=$(wine_run winepath -u "$desktop\\Desktop" 2>/dev/null)
 if [ -L "$desktop_dir" ]; then

@@ -49,9 +49,8 @@ export E2E_WAIT_MS=300000
 export E2E_DIR=$build/i686
 export WINE_RUN=$root/scripts/wine-run
 export SETUP_EXE=${programs[0]} UNINSTALL_EXE=${programs[1]}
-export APP_EXE=${programs[2]} SERVICE_EXE=${programs[3]}
 export ROBOT_EXE=${programs[4]} BUILDER_EXE=${programs[5]}
-export EXAMPLE_DIR=$root/examples/payload PICTURES_DIR=$root/resources/pictures
+export SOURCE_DIR=$root PROGRAMS_DIR=$build/win32/examples
 
 start_xvfb "${TOLVANEX_I686_DISPLAY:-140}" || { echo "i686: failed: no X display"; exit 1; }
 trap 'WINEPREFIX=$E2E_DIR/prefix wine_server -k >/dev/null 2>&1; stop_xvfb' EXIT

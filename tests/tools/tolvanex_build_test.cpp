@@ -3,17 +3,23 @@
 // messages of wrong use.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <utime.h>
-
-#ifndef _WIN32
+#ifdef _WIN32
+#include <sys/utime.h>
+#else
 #include <sys/wait.h>
+#include <utime.h>
 #endif
 
 #include "tests/archive/archive_test_support.h"
@@ -471,6 +477,427 @@ TEST(Usage, FilesWithoutASoundPayloadGetOneLineAndExit2) {
             EXPECT_NE(lines[0].find(c.reason), std::string::npos) << lines[0];
         }
     }
+}
+
+// --- pack refusals and @FILE --------------------------------------------------------
+
+TEST(PackCommand, RefusesNamesTheReaderTakesForSomethingElse) {
+    ScratchDirectory scratch;
+    const std::string stub = scratch.Join("stub");
+    const std::string item = scratch.Join("item.txt");
+    ASSERT_TRUE(WriteFileBytes(stub, Bytes(10, 's')));
+    ASSERT_TRUE(WriteFileBytes(item, Bytes(10, 'i')));
+    const std::string out = scratch.Join("out.exe");
+    struct Case {
+        std::vector<std::string> names;
+        const char* refused; // the name the message leads with
+    };
+    const std::string overlong(261, 'n');
+    const Case cases[] = {
+        {{"x/."}, "x/."},    {{"a//b"}, "a//b"},  {{"./a"}, "./a"},  {{"d/"}, "d/"},
+        {{"d", "d/e"}, "d"}, {{"d/e", "D"}, "D"}, {{"A", "a"}, "a"}, {{overlong}, "nnnn"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.names.back());
+        std::vector<std::string> arguments = {"pack", "--stub", stub, "--out", out};
+        for (const std::string& name : c.names) {
+            arguments.push_back(name + "=" + item);
+        }
+        const ToolRun run = RunTool(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        const std::vector<std::string> lines = Lines(run.err);
+        ASSERT_EQ(lines.size(), 1u) << run.err;
+        EXPECT_EQ(lines[0].rfind(std::string("tolvanex-build: ") + c.refused, 0), 0u) << lines[0];
+        EXPECT_FALSE(PathExists(out));
+    }
+    // Names that only look alike are fine.
+    const ToolRun fine =
+        RunTool({"pack", "--stub", stub, "--out", out, "d.e=" + item, "d/e=" + item, "de=" + item});
+    EXPECT_EQ(fine.exitCode, 0) << fine.err;
+}
+
+TEST(ArgumentFiles, LinesOfAnAtFileAreArguments) {
+    ScratchDirectory scratch;
+    const std::string stub = scratch.Join("stub");
+    const std::string item = scratch.Join("item with blanks.txt");
+    ASSERT_TRUE(WriteFileBytes(stub, Bytes(10, 's')));
+    ASSERT_TRUE(WriteFileBytes(item, Bytes(10, 'i')));
+    const std::string out = scratch.Join("out.exe");
+    const std::string list = scratch.Join("items.txt");
+    std::string text = "--out\r\n" + out + "\r\n\r\n";
+    for (int i = 1; i <= 300; ++i) {
+        text += "file_" + std::to_string(i) + "=" + item + "\n";
+    }
+    text += "last=" + item; // no line end
+    ASSERT_TRUE(WriteFileBytes(list, Bytes(text.begin(), text.end())));
+    const ToolRun run = RunTool({"pack", "--stub", stub, "@" + list});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> listed = Lines(RunTool({"list", out}).out);
+    ASSERT_EQ(listed.size(), 301u);
+    EXPECT_EQ(listed.back().substr(listed.back().size() - 4), "last");
+
+    const ToolRun missing = RunTool({"list", "@" + scratch.Join("no-such-list")});
+    EXPECT_EQ(missing.exitCode, 2);
+    ASSERT_EQ(Lines(missing.err).size(), 1u);
+    EXPECT_NE(missing.err.find("no-such-list"), std::string::npos);
+}
+
+// --- build --------------------------------------------------------------------------
+
+void WriteText(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    ASSERT_TRUE(WriteFileBytes(path, Bytes(text.begin(), text.end())));
+}
+
+// 2023-11-14; std::filesystem cannot set dates with MinGW.
+void SetFixedDate(const std::string& path) {
+#ifdef _WIN32
+    struct _utimbuf times = {1700000000, 1700000000};
+    ASSERT_EQ(_utime(path.c_str(), &times), 0) << path;
+#else
+    struct utimbuf times = {1700000000, 1700000000};
+    ASSERT_EQ(utime(path.c_str(), &times), 0) << path;
+#endif
+}
+
+// Support files for a build script in `directory`: stub, uninstaller,
+// pictures, licence.
+const char kSupportKeys[] = "stub=stub.exe\nuninstaller=uninstall.exe\nleft_picture=left.jpg\n"
+                            "top_picture=top.jpg\nlicense=license.rtf\n";
+
+void WriteSupportFiles(const std::string& directory) {
+    for (const char* name : {"stub.exe", "uninstall.exe", "left.jpg", "top.jpg", "license.rtf"}) {
+        WriteText(NativePath(directory, name), std::string("support ") + name);
+        // Entries keep their files' dates: equal dates for equal installers.
+        SetFixedDate(NativePath(directory, name));
+    }
+}
+
+// The payload's setup.ini of a built installer, CR LF dropped.
+std::string PayloadScript(const std::string& installer, const std::string& scratchDirectory) {
+    const std::string extracted =
+        NativePath(scratchDirectory, "x-" + fs::path(installer).filename().string());
+    fs::remove_all(extracted);
+    RunTool({"extract", installer, extracted, "--quiet"});
+    return ReadText(NativePath(extracted, "setup.ini"));
+}
+
+TEST(BuildCommand, WritesTheScriptWithFoldersAndFilesNumbered) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    WriteSupportFiles(dir);
+    WriteText(NativePath(dir, "app/b.dll"), "b");
+    WriteText(NativePath(dir, "app/a.exe"), "a");
+    WriteText(NativePath(dir, "app/lib/z/deep.dat"), "deep");
+    WriteText(NativePath(dir, "app/lib/Y.dat"), "y");
+    WriteText(NativePath(dir, "docs/readme.txt"), "readme");
+    WriteText(NativePath(dir, "docs/other.md"), "other");
+    WriteText(NativePath(dir, "build.ini"),
+              "; comment\n[main]\napptitle=Demo\ndestdir=%%PROGRAMFILES%%Demo\n\n"
+              "[build]\noutput=out/demo.exe\n" +
+                  std::string(kSupportKeys) +
+                  "[dialogs]\nshow_license=yes\n"
+                  "[folders]\ncount=2\n1=%%INSTALLDIR%%lib\\\n2=%%INSTALLDIR%%Logs\\Alt\n"
+                  "[sources]\ncount=3\n0_from=app\n0_to=%%INSTALLDIR%%\n"
+                  "1_from=docs\\*.txt\n1_to=%%INSTALLDIR%%Doku\n"
+                  "2_from=app/**/*.dat\n2_to=%%PROGRAMS%%Demo\n"
+                  "[reg]\ncount=1\n0_hkey=HKEY_CURRENT_USER\n0_key=\"Software\\Demo\"\n");
+    const ToolRun run = RunTool({"build", NativePath(dir, "build.ini"), "--quiet"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    const std::string installer = NativePath(dir, "out/demo.exe");
+    EXPECT_EQ(PayloadScript(installer, dir),
+              "[main]\napptitle=Demo\ndestdir=%%PROGRAMFILES%%Demo\n\n"
+              "[dialogs]\nshow_license=yes\n\n"
+              "[folders]\ncount=8\n1=%%INSTALLDIR%%lib\n2=%%INSTALLDIR%%Logs\n"
+              "3=%%INSTALLDIR%%Logs\\Alt\n4=%%INSTALLDIR%%lib\\z\n5=%%INSTALLDIR%%Doku\n"
+              "6=%%PROGRAMS%%Demo\n7=%%PROGRAMS%%Demo\\lib\n8=%%PROGRAMS%%Demo\\lib\\z\n\n"
+              "[files]\n1=%%INSTALLDIR%%a.exe\n2=%%INSTALLDIR%%b.dll\n3=%%INSTALLDIR%%lib\\Y.dat\n"
+              "4=%%INSTALLDIR%%lib\\z\\deep.dat\n5=%%INSTALLDIR%%Doku\\readme.txt\n"
+              "6=%%PROGRAMS%%Demo\\lib\\Y.dat\n7=%%PROGRAMS%%Demo\\lib\\z\\deep.dat\n\n"
+              "[reg]\ncount=1\n0_hkey=HKEY_CURRENT_USER\n0_key=\"Software\\Demo\"\n");
+    const std::string extracted = NativePath(dir, "x-demo.exe");
+    EXPECT_EQ(ReadText(NativePath(extracted, "file_4")), "deep");
+    EXPECT_EQ(ReadText(NativePath(extracted, "license.rtf")), "support license.rtf");
+    const Bytes built = ReadFileBytes(installer);
+    const std::string stubText = "support stub.exe";
+    EXPECT_TRUE(std::equal(stubText.begin(), stubText.end(), built.begin()));
+}
+
+// An application tree of 300 files in 40 nested folders, names with blanks
+// and umlauts, created in the given order of its files.
+struct AppTree {
+    std::vector<std::string> folders; // relative, "/"
+    std::vector<std::string> files;
+};
+
+// Umlauts as the file functions take them: UTF-8 here, the ANSI code page
+// (CP1252 under Wine) on Windows.
+#ifdef _WIN32
+#define TOLVANEX_UMLAUT(cp1252, utf8) cp1252
+#else
+#define TOLVANEX_UMLAUT(cp1252, utf8) utf8
+#endif
+const char kAe[] = TOLVANEX_UMLAUT("\xe4", "\xc3\xa4");
+const char kOe[] = TOLVANEX_UMLAUT("\xf6", "\xc3\xb6");
+const char kUe[] = TOLVANEX_UMLAUT("\xfc", "\xc3\xbc");
+
+AppTree MakeAppTree() {
+    AppTree tree;
+    for (int i = 0; i < 40; ++i) {
+        char name[64];
+        if (i % 2) {
+            snprintf(name, sizeof name, "Ordner %02d %s", i, kAe);
+        } else {
+            snprintf(name, sizeof name, "Teil %s%02d", kUe, i);
+        }
+        tree.folders.push_back(i == 0 ? std::string(name) : tree.folders[(i - 1) / 3] + "/" + name);
+    }
+    for (int j = 0; j < 300; ++j) {
+        char name[64];
+        snprintf(name, sizeof name, "Datei %03d %s%s", (j * 7919) % 1000, kOe,
+                 j % 3 ? ".txt" : " Bild.dat");
+        tree.files.push_back(tree.folders[j % 40] + "/" + name);
+    }
+    return tree;
+}
+
+void CreateAppTree(const std::string& root, const AppTree& tree, bool reversed) {
+    std::vector<std::string> files = tree.files;
+    if (reversed) {
+        std::reverse(files.begin(), files.end());
+    }
+    for (const std::string& file : files) {
+        WriteText(NativePath(root, file), "Inhalt von " + file);
+        // Equal dates, so that both builds may give equal bytes.
+        SetFixedDate(NativePath(root, file));
+    }
+}
+
+// A relative path of the tree as setup.ini holds it.
+std::string Cp1252(const std::string& utf8) {
+    std::string text;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        if (TOLVANEX_UMLAUT(false, true) && c == 0xC3 && i + 1 < utf8.size()) {
+            text.push_back(static_cast<char>(static_cast<unsigned char>(utf8[++i]) + 0x40));
+        } else {
+            text.push_back(c == '/' ? '\\' : static_cast<char>(c));
+        }
+    }
+    return text;
+}
+
+std::map<std::string, std::string> Section(const std::string& script, const std::string& name,
+                                           std::vector<std::string>* order) {
+    std::map<std::string, std::string> values;
+    bool inside = false;
+    for (const std::string& line : Lines(script)) {
+        if (!line.empty() && line[0] == '[') {
+            inside = line == "[" + name + "]";
+        } else if (inside && line.find('=') != std::string::npos) {
+            const std::string key = line.substr(0, line.find('='));
+            values[key] = line.substr(line.find('=') + 1);
+            if (order != nullptr) {
+                order->push_back(key);
+            }
+        }
+    }
+    return values;
+}
+
+TEST(BuildCommand, NumbersThreeHundredFilesInFortyFoldersByNameAlone) {
+    ScratchDirectory scratch;
+    const AppTree tree = MakeAppTree();
+    std::vector<Bytes> installers;
+    for (bool reversed : {false, true}) {
+        const std::string dir = scratch.Join(reversed ? "second" : "first");
+        WriteSupportFiles(dir);
+        CreateAppTree(NativePath(dir, "Anwendung"), tree, reversed);
+        WriteText(NativePath(dir, "build.ini"),
+                  "[main]\napptitle=Gro\xc3\x9f\n[build]\n" + std::string(kSupportKeys) +
+                      "[sources]\ncount=1\n0_from=Anwendung/**\n0_to=%%INSTALLDIR%%App\n");
+        const auto started = std::chrono::steady_clock::now();
+        const ToolRun run =
+            RunTool({"build", NativePath(dir, "build.ini"), "--out", NativePath(dir, "setup.exe")});
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        installers.push_back(ReadFileBytes(NativePath(dir, "setup.exe")));
+        printf("300-file installer: %zu bytes, built in %.2f s\n", installers.back().size(),
+               seconds);
+
+        const std::string script = PayloadScript(NativePath(dir, "setup.exe"), dir);
+        EXPECT_NE(script.find("apptitle=Gro\xdf\n"), std::string::npos); // CP1252
+        std::vector<std::string> sorted = tree.files;
+        std::sort(sorted.begin(), sorted.end());
+        const auto files = Section(script, "files", nullptr);
+        ASSERT_EQ(files.size(), 300u);
+        for (size_t k = 0; k < sorted.size(); ++k) {
+            EXPECT_EQ(files.at(std::to_string(k + 1)), "%%INSTALLDIR%%App\\" + Cp1252(sorted[k]));
+        }
+        // Every folder once, each after its parent, the target folder first.
+        const auto folders = Section(script, "folders", nullptr);
+        ASSERT_EQ(folders.at("count"), "41");
+        EXPECT_EQ(folders.at("1"), "%%INSTALLDIR%%App");
+        std::set<std::string> listed;
+        for (int j = 2; j <= 41; ++j) {
+            const std::string folder = folders.at(std::to_string(j));
+            ASSERT_EQ(folder.rfind("%%INSTALLDIR%%App\\", 0), 0u) << folder;
+            const std::string relative = folder.substr(strlen("%%INSTALLDIR%%App\\"));
+            if (relative.find('\\') != std::string::npos) {
+                EXPECT_EQ(listed.count(relative.substr(0, relative.rfind('\\'))), 1u) << folder;
+            }
+            EXPECT_TRUE(listed.insert(relative).second) << folder;
+        }
+        std::set<std::string> expected;
+        for (const std::string& folder : tree.folders) {
+            expected.insert(Cp1252(folder));
+        }
+        EXPECT_EQ(listed, expected);
+    }
+    EXPECT_TRUE(installers[0] == installers[1]);
+}
+
+TEST(BuildCommand, BadInputGetsOneLineAndLeavesTheOutputAsItWas) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    WriteSupportFiles(dir);
+    WriteText(NativePath(dir, "app/a.exe"), "a");
+    const std::string good = "[main]\napptitle=Demo\n[dialogs]\nshow_license=yes\n[build]\n" +
+                             std::string(kSupportKeys) +
+                             "[sources]\ncount=1\n0_from=app\n0_to=%%INSTALLDIR%%\n";
+    struct Case {
+        const char* what;
+        std::string from, to; // replaced in the good script
+        int line;             // 0: no line in the message
+        const char* named;    // in the message
+    };
+    const Case cases[] = {
+        {"source matching nothing", "0_from=app", "0_from=app/*.dll", 13, "app/*.dll"},
+        {"missing directory", "0_from=app", "0_from=fehlt", 13, "fehlt"},
+        {"missing [build] file", "stub=stub.exe", "stub=kein-stub.exe", 6, "kein-stub.exe"},
+        {"licence page without licence", "license=license.rtf\n", "", 4, "license"},
+        {"hand-written [files]", "[sources]", "[files]\n1=x\n[sources]", 11, "[files]"},
+        {"item without target", "0_to=%%INSTALLDIR%%\n", "", 13, "0_to"},
+        {"no count", "count=1\n", "", 11, "count"},
+        {"character CP1252 lacks", "apptitle=Demo",
+         "apptitle=\xc5\x81\xc3\xb3"
+         "d\xc5\xba",
+         2, ""},
+    };
+    const std::string out = NativePath(dir, "setup.exe");
+    WriteText(out, "an earlier installer");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text = good;
+        const size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, c.from.size(), c.to);
+        const std::string script = NativePath(dir, "build.ini");
+        WriteText(script, text);
+        const ToolRun run = RunTool({"build", script, "--out", out});
+        EXPECT_EQ(run.exitCode, 1);
+        const std::vector<std::string> lines = Lines(run.err);
+        ASSERT_EQ(lines.size(), 1u) << run.err;
+        EXPECT_EQ(lines[0].rfind(script + ":" + std::to_string(c.line) + ": error: ", 0), 0u)
+            << lines[0];
+        EXPECT_NE(lines[0].find(c.named), std::string::npos) << lines[0];
+        EXPECT_EQ(ReadText(out), "an earlier installer");
+        EXPECT_FALSE(PathExists(out + ".part"));
+    }
+    const ToolRun unreadable = RunTool({"build", NativePath(dir, "kein-script.ini"), "--out", out});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    ASSERT_EQ(Lines(unreadable.err).size(), 1u);
+    EXPECT_NE(unreadable.err.find("kein-script.ini"), std::string::npos);
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{"build"}, {"build", "a", "b"}, {"build", "a", "--fast"}}) {
+        EXPECT_EQ(RunTool(wrong).exitCode, 2);
+    }
+    EXPECT_EQ(ReadText(out), "an earlier installer");
+}
+
+TEST(BuildCommand, ReportsTheChecksFindingsAndStopsAtErrors) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    WriteSupportFiles(dir);
+    WriteText(NativePath(dir, "app/a.exe"), "a");
+    const std::string script = NativePath(dir, "build.ini");
+    const std::string out = NativePath(dir, "setup.exe");
+    // "ja" reads as false in setup.exe: a warning on line 5.
+    WriteText(script, "[main]\napptitle=Demo\ndestdir=%%PROGRAMFILES%%Demo\n[dialogs]\n"
+                      "show_userinfo=ja\n[build]\n" +
+                          std::string(kSupportKeys) +
+                          "[sources]\ncount=1\n0_from=app\n0_to=%%INSTALLDIR%%\n");
+    const ToolRun warned = RunTool({"build", script, "--out", out, "--quiet"});
+    EXPECT_EQ(warned.exitCode, 0) << warned.err;
+    ASSERT_EQ(Lines(warned.err).size(), 1u) << warned.err;
+    EXPECT_EQ(warned.err.rfind(script + ":5: warning: ", 0), 0u) << warned.err;
+    EXPECT_TRUE(PathExists(out));
+    fs::remove(out);
+    const ToolRun strict = RunTool({"build", script, "--out", out, "--werror"});
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(strict.err.rfind(script + ":5: error: ", 0), 0u) << strict.err;
+    EXPECT_FALSE(PathExists(out));
+    EXPECT_FALSE(PathExists(out + ".part"));
+}
+
+TEST(InspectCommand, ShowsTheListsInTheirOrderAsWritten) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    WriteSupportFiles(dir);
+    WriteText(NativePath(dir, "app/a.exe"), "aaaa");
+    WriteText(NativePath(dir, "build.ini"),
+              "[main]\napptitle=Demo\nversion=2.1\ndestdir=%%PROGRAMFILES%%Demo\n"
+              "[dialogs]\nshow_license=yes\nshow_userinfo=ja\n[build]\n" +
+                  std::string(kSupportKeys) +
+                  "[sources]\ncount=1\n0_from=app\n0_to=%%INSTALLDIR%%bin\n"
+                  "[shell_items]\ncount=1\n0_dest=%%INSTALLDIR%%bin\\a.exe\n"
+                  "0_lnk=%%DESKTOP%%Demo.lnk\n0_args=/x \"y\"\n"
+                  "[reg]\ncount=2\n0_hkey=HKCU\n0_key=Software\\Demo\n"
+                  "1_hkey=HKEY_CURRENT_USER\n1_key=Software\\Demo\n1_value=Pfad\n"
+                  "1_std=%%INSTALLDIR%%\n1_type=reg_dword\n"
+                  "[svc]\ncount=1\n0_name=DemoSvc\n0_binpath=%%INSTALLDIR%%bin\\a.exe\n"
+                  "0_starttype=AUTO_START\n");
+    ASSERT_EQ(RunTool({"build", NativePath(dir, "build.ini"), "--out", NativePath(dir, "s.exe")})
+                  .exitCode,
+              0);
+    const ToolRun run = RunTool({"inspect", NativePath(dir, "s.exe"), "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    JsonValue json;
+    ASSERT_TRUE(ParseJson(run.out, &json)) << run.out;
+    EXPECT_EQ(json["title"].text, "Demo");
+    EXPECT_EQ(json["version"].text, "2.1");
+    EXPECT_EQ(json["destination"].text, "%%PROGRAMFILES%%Demo");
+    std::vector<std::string> pages;
+    for (const JsonValue& page : json["pages"].items) {
+        pages.push_back(page.text);
+    }
+    EXPECT_EQ(pages, (std::vector<std::string>{"welcome", "license", "destination", "ready",
+                                               "progress", "finish"}));
+    ASSERT_EQ(json["folders"].items.size(), 1u);
+    EXPECT_EQ(json["folders"].items[0].text, "%%INSTALLDIR%%bin");
+    ASSERT_EQ(json["files"].items.size(), 1u);
+    EXPECT_EQ(json["files"].items[0]["entry"].text, "file_1");
+    EXPECT_EQ(json["files"].items[0]["size"].AsInt(), 4);
+    EXPECT_EQ(json["files"].items[0]["target"].text, "%%INSTALLDIR%%bin\\a.exe");
+    EXPECT_EQ(json["uninstall_registration"]["path"].text,
+              "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo");
+    ASSERT_EQ(json["shortcuts"].items.size(), 1u);
+    EXPECT_EQ(json["shortcuts"].items[0]["arguments"].text, "/x \"y\"");
+    ASSERT_EQ(json["registry"].items.size(), 2u);
+    // What setup.exe makes of the names: unknown ones give the defaults.
+    EXPECT_EQ(json["registry"].items[0]["kind"].text, "key");
+    EXPECT_EQ(json["registry"].items[0]["root"].text, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(json["registry"].items[0]["root_as_written"].text, "HKCU");
+    EXPECT_EQ(json["registry"].items[1]["type"].text, "REG_SZ");
+    EXPECT_EQ(json["registry"].items[1]["data"].text, "%%INSTALLDIR%%");
+    ASSERT_EQ(json["services"].items.size(), 1u);
+    EXPECT_EQ(json["services"].items[0]["start_type"].text, "AUTO_START");
+    EXPECT_EQ(json["services"].items[0]["type"].text, "WIN32_OWN_PROCESS");
+    const ToolRun text = RunTool({"inspect", NativePath(dir, "s.exe")});
+    EXPECT_NE(text.out.find("%%INSTALLDIR%%bin\\a.exe"), std::string::npos);
+    EXPECT_EQ(RunTool({"inspect", NativePath(dir, "stub.exe")}).exitCode, 2);
 }
 
 } // namespace

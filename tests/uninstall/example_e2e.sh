@@ -8,8 +8,11 @@
 # Scenarios: quiet (which also checks everything the installation made),
 # windows, user-file, files-gone, second-install, signed.
 # The environment names the programs: E2E_DIR (work directory, holds the
-# prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
-# APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
+# prefix), WINE_RUN, BUILDER_EXE (with setup.exe, uninstall.exe and the
+# pictures beside it), ROBOT_EXE, UNINSTALL_EXE, SOURCE_DIR (the project),
+# PROGRAMS_DIR (the tree's examples folder); and DISPLAY. SETUP_EXE and
+# UNINSTALL_EXE, when given, go into the installer in place of the ones
+# beside the builder.
 # E2E_BITS=32 says the programs are the 32-bit ones on 64-bit Windows: they
 # see Program Files (x86) and the registry's 32-bit view. E2E_WAIT_MS is how
 # long to wait at most for a window, a program's end or a removal (default 20
@@ -36,6 +39,8 @@ fi
 destination="C:\\$program_files\\Tolvanex Beispiel"
 destination_unix="$WINEPREFIX/drive_c/$program_files/Tolvanex Beispiel"
 example_setup="$E2E_DIR/example-setup.exe"
+SETUP_EXE=${SETUP_EXE:-$(dirname "$BUILDER_EXE")/setup.exe}
+UNINSTALL_EXE=${UNINSTALL_EXE:-$(dirname "$BUILDER_EXE")/uninstall.exe}
 wait_ms=${E2E_WAIT_MS:-20000}
 
 fail() {
@@ -137,20 +142,17 @@ wait_until_gone() {
   fail "$1 is still there"
 }
 
+# The example's build script, built by the tree's builder, which finds its
+# own tree's setup.exe, uninstall.exe and pictures beside it.
 build_example_setup() {
-  wine_run "$BUILDER_EXE" pack --stub "$(windows_path "$SETUP_EXE")" \
-    --out "$(windows_path "$example_setup")" \
-    "setup.ini=$(windows_path "$EXAMPLE_DIR/setup.ini")" \
-    "license.rtf=$(windows_path "$EXAMPLE_DIR/license.rtf")" \
-    "readme.rtf=$(windows_path "$EXAMPLE_DIR/readme.rtf")" \
-    "left.jpg=$(windows_path "$PICTURES_DIR/left.jpg")" \
-    "top.jpg=$(windows_path "$PICTURES_DIR/top.jpg")" \
-    "uninstall.exe=$(windows_path "$UNINSTALL_EXE")" \
-    "file_1=$(windows_path "$APP_EXE")" \
-    "file_2=$(windows_path "$EXAMPLE_DIR/liesmich.txt")" \
-    "file_3=$(windows_path "$SERVICE_EXE")" \
-    "file_4=$(windows_path "$EXAMPLE_DIR/vorlage.txt")" >/dev/null ||
-    fail "packing the example"
+  stage_example "$SOURCE_DIR" "$PROGRAMS_DIR" "$E2E_DIR/stage"
+  # The programs under test stand in for the builder's own.
+  stub=$(windows_path "$SETUP_EXE") uninstaller=$(windows_path "$UNINSTALL_EXE") \
+    awk '{ print } /^\[build\]/ { print "stub=" ENVIRON["stub"]; print "uninstaller=" ENVIRON["uninstaller"] }' \
+    "$SOURCE_DIR/examples/build.ini" >"$E2E_DIR/stage/build.ini"
+  wine_run "$BUILDER_EXE" build "$(windows_path "$E2E_DIR/stage/build.ini")" \
+    --out "$(windows_path "$example_setup")" --quiet ||
+    fail "building the example"
 }
 
 # The installed files with their sizes (the uninstaller's only named: a
@@ -235,10 +237,10 @@ expect_shortcut() {
 # view of the system puts it, and uninstall.log listing it.
 check_installation() {
   local menu profile install=$destination\\
-  expect_copy "$APP_EXE" "$destination_unix/beispiel.exe"
-  expect_copy "$EXAMPLE_DIR/liesmich.txt" "$destination_unix/liesmich.txt"
-  expect_copy "$SERVICE_EXE" "$destination_unix/Dienst/beispieldienst.exe"
-  expect_copy "$EXAMPLE_DIR/vorlage.txt" "$destination_unix/Daten/Vorlagen/vorlage.txt"
+  expect_copy "$PROGRAMS_DIR/beispiel.exe" "$destination_unix/beispiel.exe"
+  expect_copy "$SOURCE_DIR/examples/payload/liesmich.txt" "$destination_unix/liesmich.txt"
+  expect_copy "$PROGRAMS_DIR/beispieldienst.exe" "$destination_unix/Dienst/beispieldienst.exe"
+  expect_copy "$SOURCE_DIR/examples/payload/vorlage.txt" "$destination_unix/Daten/Vorlagen/vorlage.txt"
   expect_copy "$UNINSTALL_EXE" "$destination_unix/uninstall.exe"
 
   menu=$(find "$WINEPREFIX/drive_c/users" -path '*/Start Menu/Programs/Tolvanex Beispiel' -type d)

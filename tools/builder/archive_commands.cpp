@@ -8,6 +8,7 @@
 #include "archive/payload_format.h"
 #include "archive/setup_archive.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/progress_line.h"
 
 namespace {
 
@@ -136,15 +137,31 @@ struct ExtractRun {
     int failed;
 };
 
+// The extraction callback takes no context; one extraction runs at a time.
+ProgressLine* extractProgress = nullptr;
+
+void CountExtractedBytes(int32_t bytesWritten) {
+    AdvanceProgress(extractProgress, static_cast<uint64_t>(bytesWritten), 0);
+}
+
+bool SumEntry(SetupArchive&, int, const ArchiveEntryInfo& info, void* context) {
+    *static_cast<uint64_t*>(context) += info.uncompressedSize;
+    return true;
+}
+
 bool ExtractOne(SetupArchive& archive, int index, const ArchiveEntryInfo& info, void* context) {
     ExtractRun* run = static_cast<ExtractRun*>(context);
-    if (archive.ExtractEntry(index, run->directory, false, nullptr)) {
+    const bool extracted = archive.ExtractEntry(index, run->directory, false, CountExtractedBytes);
+    ClearProgress(extractProgress);
+    if (extracted) {
         printf("%5d  ok      %s\n", index, info.name);
     } else {
         printf("%5d  FAILED  %s: %s\n", index, info.name,
                DescribeFailure(archive.GetLastExtractFailure()));
         ++run->failed;
     }
+    fflush(stdout);
+    AdvanceProgress(extractProgress, 0, 1);
     return true;
 }
 
@@ -162,15 +179,26 @@ int RunListCommand(int argc, char** argv) {
 }
 
 int RunExtractCommand(int argc, char** argv) {
-    if (argc != 2) {
+    const bool quiet = argc == 3 && strcmp(argv[2], "--quiet") == 0;
+    if (argc != 2 && !quiet) {
         return ReportUsageError();
     }
     SetupArchive archive;
     if (!OpenPayload(archive, argv[0])) {
         return kExitBadInput;
     }
+    uint64_t totalBytes = 0;
+    if (VisitEntries(archive, argv[0], SumEntry, &totalBytes) != kExitSuccess) {
+        return kExitBadInput;
+    }
+    ProgressLine progress;
+    StartProgress(&progress, argv[1], totalBytes, static_cast<uint64_t>(archive.GetEntryCount()),
+                  quiet);
+    extractProgress = &progress;
     ExtractRun run{argv[1], 0};
     const int status = VisitEntries(archive, argv[0], ExtractOne, &run);
+    FinishProgress(&progress, status == kExitSuccess && run.failed == 0);
+    extractProgress = nullptr;
     if (status != kExitSuccess) {
         return status;
     }

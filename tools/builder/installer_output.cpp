@@ -8,9 +8,11 @@
 
 #include "archive/file_system.h"
 #include "archive/payload_writer.h"
+#include "script/uninstall_log_format.h"
 #include "system/files.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/pe_certificate.h"
+#include "tools/builder/progress_line.h"
 #include "tools/builder/sign_command.h"
 #include "tools/builder/worker_threads.h"
 
@@ -21,13 +23,15 @@ namespace {
 constexpr uint64_t kGroupBytes = 64u << 20;
 constexpr size_t kGroupEntriesPerThread = 256;
 
-// The uninstaller every payload carries, signed before it is packed.
-constexpr const char kUninstallerName[] = "uninstall.exe";
+// Entries made in memory are dated 1980-01-01 00:00, so that the same inputs
+// give the same installer.
+constexpr uint32_t kMemoryEntryTime = 0x00210000;
 
 struct Job {
     std::string name;
-    std::string sourcePath; // the bytes: a signed copy for the uninstaller
-    std::string timePath;   // the time: always the publisher's file
+    std::string sourcePath;            // the bytes: a signed copy for the uninstaller
+    const std::string* data = nullptr; // the bytes when sourcePath is empty
+    std::string timePath;              // the time: always the publisher's file
     uint64_t size = 0;
     EncodedEntry encoded;
     uint32_t dosDateTime = 0;
@@ -94,6 +98,12 @@ uint64_t FileSize(const std::string& path) {
 }
 
 void EncodeJob(Job& job, const Group& group) {
+    if (job.sourcePath.empty()) {
+        job.dosDateTime = kMemoryEntryTime;
+        job.error = EncodeEntryData(reinterpret_cast<const unsigned char*>(job.data->data()),
+                                    job.data->size(), group.level, &job.encoded);
+        return;
+    }
     int64_t seconds = 0;
     std::vector<unsigned char> data;
     if (!archive_fs::GetModificationSeconds(job.timePath.c_str(), &seconds) ||
@@ -149,7 +159,7 @@ const char* DescribePayloadError(PayloadError error) {
 
 // Writes the encoded jobs [begin, end) and releases their data.
 int WriteJobs(PayloadWriter* writer, std::vector<Job>& jobs, size_t begin, size_t end,
-              const std::string& outPath) {
+              const std::string& outPath, ProgressLine* progress) {
     for (size_t i = begin; i < end; ++i) {
         Job& job = jobs[i];
         PayloadError error = job.error;
@@ -158,10 +168,12 @@ int WriteJobs(PayloadWriter* writer, std::vector<Job>& jobs, size_t begin, size_
         }
         if (error != PayloadError::None) {
             const bool sourceFailed = error == PayloadError::SourceNotRead;
+            FinishProgress(progress, false);
             ReportProblem(sourceFailed ? job.timePath.c_str() : outPath.c_str(),
                           DescribePayloadError(error));
             return sourceFailed ? kExitBadInput : kExitEntriesFailed;
         }
+        AdvanceProgress(progress, job.size, 1);
         job.encoded = EncodedEntry{};
     }
     return kExitSuccess;
@@ -170,7 +182,7 @@ int WriteJobs(PayloadWriter* writer, std::vector<Job>& jobs, size_t begin, size_
 // Compresses group after group on every thread; while the threads compress
 // one group the calling thread first writes the one before, then joins them.
 int WriteEntries(PayloadWriter* writer, std::vector<Job>& jobs, const InstallerSettings& settings,
-                 bool hasEpoch, int64_t epoch) {
+                 bool hasEpoch, int64_t epoch, ProgressLine* progress) {
     const unsigned threads = settings.threads > 0 ? settings.threads : ProcessorCount();
     size_t written = 0;
     size_t begin = 0;
@@ -178,7 +190,7 @@ int WriteEntries(PayloadWriter* writer, std::vector<Job>& jobs, const InstallerS
         const size_t end = GroupEnd(jobs, begin, threads);
         Group group{&jobs, end, {begin}, settings.level, hasEpoch, epoch};
         WorkerGroup* workers = StartWorkers(begin < end ? threads - 1 : 0, EncodeGroup, &group);
-        int status = WriteJobs(writer, jobs, written, begin, settings.outPath);
+        int status = WriteJobs(writer, jobs, written, begin, settings.outPath, progress);
         EncodeGroup(&group);
         JoinWorkers(workers);
         if (status != kExitSuccess) {
@@ -187,7 +199,7 @@ int WriteEntries(PayloadWriter* writer, std::vector<Job>& jobs, const InstallerS
         written = begin;
         begin = end;
         if (begin == jobs.size() && written < jobs.size()) {
-            status = WriteJobs(writer, jobs, written, begin, settings.outPath);
+            status = WriteJobs(writer, jobs, written, begin, settings.outPath, progress);
             if (status != kExitSuccess) {
                 return status;
             }
@@ -294,14 +306,15 @@ int BuildInstaller(const InstallerSettings& settings, const std::vector<Installe
     }
     const bool signing = !settings.signCommand.empty();
     TemporaryFiles temporary;
-    const std::string partial = temporary.Add(settings.outPath + ".partial");
+    const std::string partial = temporary.Add(settings.outPath + ".part");
     const std::string logPath = temporary.Add(settings.outPath + ".sign.log");
     std::vector<Job> jobs(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         jobs[i].name = entries[i].name;
         jobs[i].sourcePath = entries[i].sourcePath;
         jobs[i].timePath = entries[i].sourcePath;
-        if (signing && EqualsIgnoringCase(entries[i].name, kUninstallerName)) {
+        jobs[i].data = &entries[i].data;
+        if (signing && EqualsIgnoringCase(entries[i].name, kUninstallerFile)) {
             const std::string signedCopy = temporary.Add(settings.outPath + ".uninstall.exe");
             if (!Sign(settings, entries[i].sourcePath, signedCopy, logPath,
                       entries[i].sourcePath)) {
@@ -309,7 +322,8 @@ int BuildInstaller(const InstallerSettings& settings, const std::vector<Installe
             }
             jobs[i].sourcePath = signedCopy;
         }
-        jobs[i].size = FileSize(jobs[i].sourcePath);
+        jobs[i].size =
+            jobs[i].sourcePath.empty() ? entries[i].data.size() : FileSize(jobs[i].sourcePath);
     }
 
     PayloadError error = PayloadError::None;
@@ -319,12 +333,19 @@ int BuildInstaller(const InstallerSettings& settings, const std::vector<Installe
         ReportProblem(settings.outPath.c_str(), DescribePayloadError(error));
         return kExitEntriesFailed;
     }
-    status = WriteEntries(writer, jobs, settings, hasEpoch, epoch);
+    uint64_t totalBytes = 0;
+    for (const Job& job : jobs) {
+        totalBytes += job.size;
+    }
+    ProgressLine progress;
+    StartProgress(&progress, settings.outPath.c_str(), totalBytes, jobs.size(), settings.quiet);
+    status = WriteEntries(writer, jobs, settings, hasEpoch, epoch, &progress);
     if (status != kExitSuccess) {
         DiscardPayload(writer);
         return status;
     }
     error = FinishPayload(writer);
+    FinishProgress(&progress, error == PayloadError::None);
     if (error != PayloadError::None) {
         ReportProblem(settings.outPath.c_str(), DescribePayloadError(error));
         return kExitEntriesFailed;

@@ -15,6 +15,7 @@ constexpr int kDefaultInstallerLevel = 6;
 struct InstallerEntry {
     std::string name;       // as stored, "/" separating directories
     std::string sourcePath; // the file whose bytes and time it gets
+    std::string data;       // the bytes when sourcePath is empty (dated 1980-01-01)
 };
 
 struct InstallerSettings {
@@ -25,6 +26,7 @@ struct InstallerSettings {
     // finished installer; see sign_command.h. Empty: no signing.
     std::string signCommand;
     unsigned threads = 0; // compressing threads; 0: one per processor
+    bool quiet = false;   // no progress line even on a terminal
 };
 
 // Writes the installer to a temporary file beside outPath and renames it at

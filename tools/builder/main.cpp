@@ -2,7 +2,10 @@
 // them.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "tools/builder/argument_files.h"
 #include "tools/builder/builder_commands.h"
 
 namespace {
@@ -11,7 +14,17 @@ const char kUsage[] =
     "Usage: tolvanex-build COMMAND ARGUMENTS...\n"
     "\n"
     "Commands:\n"
-    "  pack --stub STUB --out OUT [--level N] [--sign COMMAND] [--threads N] ITEM...\n"
+    "  build SCRIPT [--out OUT] [--werror] [--quiet]\n"
+    "      Make the installer a build script describes: its [build] section\n"
+    "      names the output and the support files, its [sources] the\n"
+    "      application files; the payload's setup.ini is written from it.\n"
+    "      The script is checked first (see check); errors, or warnings with\n"
+    "      --werror, stop the build with exit code 1. [build] sign= signs as\n"
+    "      pack --sign does.\n"
+    "  inspect FILE [--json]\n"
+    "      What the installer FILE will do, read from its payload alone.\n"
+    "  pack --stub STUB --out OUT [--level N] [--sign COMMAND] [--threads N]\n"
+    "       [--quiet] ITEM...\n"
     "      Copy STUB to OUT and append a payload holding the ITEMs. An ITEM is\n"
     "      PATH (a file under its base name, a directory's files under their\n"
     "      paths relative to it, in name order) or NAME=PATH (one file under\n"
@@ -26,12 +39,21 @@ const char kUsage[] =
     "  list FILE\n"
     "      One line per entry: index, method, size, compressed size, CRC-32,\n"
     "      date and time, name.\n"
-    "  extract FILE DIR\n"
+    "  extract FILE DIR [--quiet]\n"
     "      Extract every entry below DIR, one line per entry.\n"
+    "  check FILE [--werror]\n"
+    "      Report, as compilers do, what setup.exe would make of the setup.ini,\n"
+    "      build script or installer FILE otherwise than meant; check --help\n"
+    "      tells more. Exit 1 with errors (or warnings and --werror).\n"
     "  --help\n"
     "      Show this text.\n"
     "\n"
-    "Exit codes: 0 success; 1 some entries could not be packed or extracted;\n"
+    "An argument @FILE stands for the lines of FILE, one argument a line.\n"
+    "On a terminal, build, pack and extract show their progress.\n"
+    "\n"
+    "Exit codes: 0 success (warnings included); 1 some entries could not be\n"
+    "packed or extracted, or findings that are errors (build: also a script,\n"
+    "a source or a [build] file that cannot be read);\n"
     "2 wrong arguments, or a file that cannot be read or holds no sound payload;\n"
     "3 the signing command failed or left no signed file (no installer is left).\n";
 
@@ -41,10 +63,25 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"pack", RunPackCommand},
-    {"list", RunListCommand},
-    {"extract", RunExtractCommand},
+    {"build", RunBuildCommand}, {"check", RunCheckCommand}, {"inspect", RunInspectCommand},
+    {"pack", RunPackCommand},   {"list", RunListCommand},   {"extract", RunExtractCommand},
 };
+
+// The command sees the arguments with every @FILE replaced by its lines.
+int RunExpanded(const Command& command, int argc, char** argv) {
+    std::vector<std::string> expanded;
+    std::string problem;
+    if (!ExpandArgumentFiles(argc, argv, &expanded, &problem)) {
+        fprintf(stderr, "tolvanex-build: %s\n", problem.c_str());
+        return kExitBadInput;
+    }
+    std::vector<char*> arguments;
+    for (std::string& argument : expanded) {
+        arguments.push_back(&argument[0]);
+    }
+    arguments.push_back(nullptr);
+    return command.run(static_cast<int>(expanded.size()), arguments.data());
+}
 
 } // namespace
 
@@ -65,7 +102,7 @@ int main(int argc, char** argv) {
     if (argc >= 2) {
         for (const Command& command : kCommands) {
             if (strcmp(argv[1], command.name) == 0) {
-                return command.run(argc - 2, argv + 2);
+                return RunExpanded(command, argc - 2, argv + 2);
             }
         }
     }

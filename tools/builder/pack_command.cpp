@@ -52,6 +52,8 @@ bool ParsePackOptions(int argc, char** argv, PackOptions* options) {
             ++i;
         } else if (strcmp(argv[i], "--sign") == 0 && hasValue && argv[i + 1][0] != '\0') {
             installer.signCommand = argv[++i];
+        } else if (strcmp(argv[i], "--quiet") == 0) {
+            installer.quiet = true;
         } else if (strncmp(argv[i], "--", 2) == 0) {
             return false;
         } else {
@@ -69,8 +71,9 @@ bool PlanDirectory(const fs::path& directory, std::vector<PlannedEntry>* plan) {
     for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
          it.increment(error)) {
         if (it->is_regular_file(error)) {
-            found.push_back(
-                {it->path().lexically_relative(directory).generic_string(), it->path().string()});
+            found.push_back({it->path().lexically_relative(directory).generic_string(),
+                             it->path().string(),
+                             {}});
         }
     }
     if (error) {
@@ -98,30 +101,77 @@ bool PlanItem(const char* item, std::vector<PlannedEntry>* plan) {
     }
     const std::string name =
         equals != nullptr ? std::string(item, equals - item) : fs::path(path).filename().string();
-    plan->push_back({name, path});
+    plan->push_back({name, path, {}});
     return true;
 }
 
-// Names must be unique and must extract inside the target directory.
-bool CheckNames(const std::vector<PlannedEntry>& plan) {
-    std::set<std::string> seen;
-    for (const PlannedEntry& entry : plan) {
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) {
+        c = c == '\\' ? '/' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+    return folded;
+}
+
+// Why the reader would refuse the name or read it as something else; null
+// when it takes it as a file of that name.
+const char* NameProblem(const std::string& name) {
+    if (!IsSafeEntryName(name.c_str())) {
+        return "unsafe entry name (empty, \"..\", a drive or a leading separator)";
+    }
+    if (name.size() > 260) {
+        return "entry name longer than 260 characters";
+    }
+    if (name.back() == '/') {
+        return "entry name ends in a separator (a folder entry, its data would be lost)";
+    }
+    size_t begin = 0;
+    while (begin <= name.size()) {
+        size_t end = name.find('/', begin);
+        end = end == std::string::npos ? name.size() : end;
+        const std::string part = name.substr(begin, end - begin);
+        if (part.empty()) {
+            return "entry name with an empty part";
+        }
+        if (part == ".") {
+            return "entry name with a \".\" part";
+        }
+        begin = end + 1;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+bool CheckEntryNames(const std::vector<PackEntry>& entries) {
+    std::set<std::string> files;
+    std::set<std::string> folders;
+    for (const PackEntry& entry : entries) {
         std::string name = entry.name;
         std::replace(name.begin(), name.end(), '\\', '/');
-        if (!IsSafeEntryName(name.c_str())) {
-            ReportProblem(entry.name.c_str(),
-                          "unsafe entry name (empty, \"..\", a drive or a leading separator)");
+        if (const char* problem = NameProblem(name)) {
+            ReportProblem(entry.name.c_str(), problem);
             return false;
         }
-        if (!seen.insert(name).second) {
+        const std::string folded = FoldedName(name);
+        if (!files.insert(folded).second) {
             ReportProblem(entry.name.c_str(), "entry name given twice");
+            return false;
+        }
+        for (size_t cut = folded.find('/'); cut != std::string::npos;
+             cut = folded.find('/', cut + 1)) {
+            folders.insert(folded.substr(0, cut));
+        }
+    }
+    // A file where another entry needs a folder cannot be extracted both ways.
+    for (const PackEntry& entry : entries) {
+        if (folders.count(FoldedName(entry.name)) != 0) {
+            ReportProblem(entry.name.c_str(), "entry name is the folder of another entry");
             return false;
         }
     }
     return true;
 }
-
-} // namespace
 
 int RunPackCommand(int argc, char** argv) {
     PackOptions options;
@@ -134,7 +184,7 @@ int RunPackCommand(int argc, char** argv) {
             return kExitBadInput;
         }
     }
-    if (!CheckNames(plan)) {
+    if (!CheckEntryNames(plan)) {
         return kExitBadInput;
     }
     int status = kExitSuccess;

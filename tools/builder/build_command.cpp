@@ -1,0 +1,468 @@
+// build: an installer from one build script. The script is a setup script
+// with two more sections that stay out of the payload: [build] names the
+// output and the support files, [sources] the application files, which the
+// builder numbers and lists in the payload's setup.ini itself.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "script/ini_file.h"
+#include "script/setup_script.h"
+#include "script/uninstall_log_format.h"
+#include "tools/builder/build_script.h"
+#include "tools/builder/build_sources.h"
+#include "tools/builder/builder_commands.h"
+#include "tools/builder/script_checks.h"
+#include "tools/builder/script_document.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct BuildOptions {
+    const char* scriptPath = nullptr;
+    const char* outPath = nullptr;
+    bool werror = false;
+    bool quiet = false;
+};
+
+// What the script asks for, with the settings the installer is written with.
+struct BuildSettings {
+    std::string outPath;
+    std::string stubPath;
+    std::string signCommand; // run on the uninstaller and on the written installer
+    std::vector<PackEntry> entries;
+};
+
+bool ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+            options->outPath = argv[++i];
+        } else if (strcmp(argv[i], "--werror") == 0) {
+            options->werror = true;
+        } else if (strcmp(argv[i], "--quiet") == 0) {
+            options->quiet = true;
+        } else if (strncmp(argv[i], "--", 2) == 0 || options->scriptPath != nullptr) {
+            return false;
+        } else {
+            options->scriptPath = argv[i];
+        }
+    }
+    return options->scriptPath != nullptr;
+}
+
+// "FILE:LINE: error: TEXT", as compilers write it (no line for 0).
+void ReportError(const std::string& file, int line, const std::string& text) {
+    if (line > 0) {
+        fprintf(stderr, "%s:%d: error: %s\n", file.c_str(), line, text.c_str());
+    } else {
+        fprintf(stderr, "%s: error: %s\n", file.c_str(), text.c_str());
+    }
+}
+
+std::string ExecutableDirectory() {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return std::string();
+    }
+    return fs::path(path).parent_path().string();
+#else
+    std::error_code error;
+    const fs::path path = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : path.parent_path().string();
+#endif
+}
+
+// Where the project's own stub, uninstaller and pictures are looked for:
+// beside the tool (the build tree), then ../share/tolvanex (an installed
+// copy in bin/).
+std::vector<std::string> DefaultPlaces(const char* fileName) {
+    const fs::path directory = ExecutableDirectory();
+    if (directory.empty()) {
+        return {};
+    }
+    return {(directory / fileName).string(),
+            (directory.parent_path() / "share" / "tolvanex" / fileName).string()};
+}
+
+struct BuildRun {
+    const ScriptDocument* document;
+    const ScriptSection* build;
+    fs::path scriptDirectory;
+};
+
+// A file named by a [build] key, relative to the script's folder. Without
+// the key, `defaultName` is looked for in DefaultPlaces when given.
+bool ResolveBuildFile(const BuildRun& run, const char* key, const char* defaultName,
+                      std::string* path) {
+    const ScriptEntry* entry = run.build != nullptr ? FindEntry(*run.build, key) : nullptr;
+    const std::string value = entry != nullptr ? ProfileValue(*entry) : std::string();
+    if (!value.empty()) {
+        std::string written = FileSystemPath(value);
+        for (char& c : written) {
+            c = c == '\\' ? '/' : c;
+        }
+        const fs::path resolved = fs::path(written).is_absolute()
+                                      ? fs::path(written)
+                                      : run.scriptDirectory / fs::path(written);
+        std::error_code error;
+        if (!fs::is_regular_file(resolved, error)) {
+            ReportError(run.document->path, entry->line,
+                        resolved.string() + ": " +
+                            (fs::exists(resolved, error) ? "not a file" : "no such file"));
+            return false;
+        }
+        *path = resolved.string();
+        return true;
+    }
+    if (defaultName == nullptr) {
+        path->clear();
+        return true;
+    }
+    const std::vector<std::string> places = DefaultPlaces(defaultName);
+    for (const std::string& place : places) {
+        std::error_code error;
+        if (fs::is_regular_file(place, error)) {
+            *path = place;
+            return true;
+        }
+    }
+    std::string looked;
+    for (const std::string& place : places) {
+        looked += (looked.empty() ? "" : ", ") + place;
+    }
+    ReportError(run.document->path, run.build != nullptr ? run.build->line : 0,
+                std::string("no [build] ") + key + " given and no " + defaultName +
+                    " found (looked at " + (looked.empty() ? "nothing" : looked) + ")");
+    return false;
+}
+
+bool ScriptBool(const ScriptDocument& document, const char* section, const char* key, int* line) {
+    const ScriptSection* found = FindSection(document, section);
+    const ScriptEntry* entry = found != nullptr ? FindEntry(*found, key) : nullptr;
+    *line = entry != nullptr ? entry->line : 0;
+    return entry != nullptr && ParseBool(ProfileValue(*entry).c_str(), 0) != 0;
+}
+
+// A support file the script switches on by a setup-script key.
+bool ResolveRequiredFile(const BuildRun& run, const char* section, const char* switchKey,
+                         const char* fileKey, const char* entryName,
+                         std::vector<PackEntry>* entries) {
+    int line = 0;
+    if (!ScriptBool(*run.document, section, switchKey, &line)) {
+        return true;
+    }
+    std::string path;
+    if (!ResolveBuildFile(run, fileKey, nullptr, &path)) {
+        return false;
+    }
+    if (path.empty()) {
+        ReportError(run.document->path, line,
+                    std::string(switchKey) + " is on but [build] names no " + fileKey);
+        return false;
+    }
+    entries->push_back({entryName, path, {}});
+    return true;
+}
+
+bool CollectSupportFiles(const BuildRun& run, BuildSettings* settings) {
+    std::string uninstaller, left, top;
+    if (!ResolveBuildFile(run, kBuildStubKey, "setup.exe", &settings->stubPath) ||
+        !ResolveBuildFile(run, kBuildUninstallerKey, kUninstallerFile, &uninstaller) ||
+        !ResolveBuildFile(run, kBuildLeftPictureKey, kLeftPictureFile, &left) ||
+        !ResolveBuildFile(run, kBuildTopPictureKey, kTopPictureFile, &top)) {
+        return false;
+    }
+    settings->entries.push_back({kLeftPictureFile, left, {}});
+    settings->entries.push_back({kTopPictureFile, top, {}});
+    settings->entries.push_back({kUninstallerFile, uninstaller, {}});
+    return ResolveRequiredFile(run, kDialogsSection, kShowLicenseKey, kBuildLicenseKey,
+                               kLicenseFile, &settings->entries) &&
+           ResolveRequiredFile(run, kDialogsSection, kShowReadmeKey, kBuildReadmeKey, kReadmeFile,
+                               &settings->entries) &&
+           ResolveRequiredFile(run, kMainSection, kDotNetKey, kBuildDotNetKey,
+                               kDotNetRedistributableFile, &settings->entries);
+}
+
+std::string ItemKey(const char* format, int index) {
+    char key[kListKeySize];
+    FormatListKey(format, index, key);
+    return key;
+}
+
+bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
+                        std::vector<SourceFile>* files) {
+    const std::string& script = run.document->path;
+    const ScriptEntry* countEntry = FindEntry(sources, kCountKey);
+    if (countEntry == nullptr) {
+        ReportError(script, sources.line, "[sources] has no count");
+        return false;
+    }
+    char* end = nullptr;
+    const std::string countText = ProfileValue(*countEntry);
+    const long count = strtol(countText.c_str(), &end, 10);
+    if (countText.empty() || *end != '\0' || count < 0 || count > 0xFFFF) {
+        ReportError(script, countEntry->line, "[sources] count is not a number of items");
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        const std::string fromKey = ItemKey(kSourceFromKey, i);
+        const std::string toKey = ItemKey(kSourceToKey, i);
+        const ScriptEntry* from = FindEntry(sources, fromKey.c_str());
+        const ScriptEntry* to = FindEntry(sources, toKey.c_str());
+        if (from == nullptr || to == nullptr || ProfileValue(*from).empty()) {
+            ReportError(script, from != nullptr ? from->line : countEntry->line,
+                        "[sources] item " + std::to_string(i) + " needs " + fromKey + " and " +
+                            toKey);
+            return false;
+        }
+        std::string problem;
+        if (!CollectSources(run.scriptDirectory.string(), ProfileValue(*from), ProfileValue(*to),
+                            from->line, files, &problem)) {
+            ReportError(script, from->line, problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+ScriptEntry GeneratedEntry(const std::string& key, const std::string& value, int line) {
+    ScriptEntry entry;
+    entry.key = key;
+    entry.value = value;
+    entry.line = line;
+    return entry;
+}
+
+// The payload's setup.ini: the script without [build] and [sources], its
+// [folders] completed and its [files] written from the sources.
+ScriptDocument GenerateSetupScript(const ScriptDocument& script, const ScriptSection& sources,
+                                   const std::vector<SourceFile>& files) {
+    const ScriptSection* listed = FindSection(script, kFoldersSection);
+    std::vector<std::string> listedFolders;
+    if (listed != nullptr) {
+        const ScriptEntry* count = FindEntry(*listed, kCountKey);
+        const int n = count != nullptr ? atoi(ProfileValue(*count).c_str()) : 0;
+        for (int j = 1; j <= n; ++j) {
+            const ScriptEntry* entry = FindEntry(*listed, std::to_string(j).c_str());
+            if (entry != nullptr && !ProfileValue(*entry).empty()) {
+                listedFolders.push_back(ProfileValue(*entry));
+            }
+        }
+    }
+    std::vector<std::string> targets;
+    for (const SourceFile& file : files) {
+        targets.push_back(file.target);
+    }
+    const std::vector<std::string> folders = PlanFolders(listedFolders, targets);
+
+    ScriptSection folderSection{
+        kFoldersSection, listed != nullptr ? listed->line : sources.line, {}};
+    folderSection.entries.push_back(
+        GeneratedEntry(kCountKey, std::to_string(folders.size()), folderSection.line));
+    for (size_t j = 0; j < folders.size(); ++j) {
+        folderSection.entries.push_back(
+            GeneratedEntry(std::to_string(j + 1), folders[j], folderSection.line));
+    }
+    ScriptSection fileSection{kFilesSection, sources.line, {}};
+    for (size_t k = 0; k < files.size(); ++k) {
+        fileSection.entries.push_back(
+            GeneratedEntry(std::to_string(k + 1), files[k].target, files[k].line));
+    }
+
+    ScriptDocument payload;
+    payload.path = script.path;
+    bool foldersPlaced = false;
+    for (const ScriptSection& section : script.sections) {
+        if (EqualNamesIgnoringCase(section.name, kBuildSection) ||
+            EqualNamesIgnoringCase(section.name, kSourcesSection)) {
+            continue;
+        }
+        if (EqualNamesIgnoringCase(section.name, kFoldersSection)) {
+            if (!foldersPlaced) {
+                payload.sections.push_back(folderSection);
+                payload.sections.push_back(fileSection);
+                foldersPlaced = true;
+            }
+            continue;
+        }
+        payload.sections.push_back(section);
+    }
+    if (!foldersPlaced) {
+        payload.sections.push_back(folderSection);
+        payload.sections.push_back(fileSection);
+    }
+    return payload;
+}
+
+// Without [sources] the script goes as written; [build] "file_N" keys give
+// the application entries.
+bool CollectListedFiles(const BuildRun& run, BuildSettings* settings) {
+    if (run.build == nullptr) {
+        return true;
+    }
+    const size_t prefixLength = strlen(kAppEntryPrefix);
+    for (const ScriptEntry& entry : run.build->entries) {
+        if (entry.key.compare(0, prefixLength, kAppEntryPrefix) != 0) {
+            continue;
+        }
+        std::string path;
+        if (!ResolveBuildFile(run, entry.key.c_str(), nullptr, &path)) {
+            return false;
+        }
+        settings->entries.push_back({entry.key, path, {}});
+    }
+    return true;
+}
+
+ScriptDocument WithoutBuildSections(const ScriptDocument& script) {
+    ScriptDocument payload;
+    payload.path = script.path;
+    for (const ScriptSection& section : script.sections) {
+        if (!EqualNamesIgnoringCase(section.name, kBuildSection) &&
+            !EqualNamesIgnoringCase(section.name, kSourcesSection)) {
+            payload.sections.push_back(section);
+        }
+    }
+    return payload;
+}
+
+bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* settings,
+               ScriptDocument* payloadScript) {
+    const ScriptDocument& script = *run.document;
+    const ScriptEntry* output =
+        run.build != nullptr ? FindEntry(*run.build, kBuildOutputKey) : nullptr;
+    if (options.outPath != nullptr) {
+        settings->outPath = options.outPath;
+    } else if (output != nullptr && !ProfileValue(*output).empty()) {
+        std::string written = FileSystemPath(ProfileValue(*output));
+        for (char& c : written) {
+            c = c == '\\' ? '/' : c;
+        }
+        settings->outPath = fs::path(written).is_absolute()
+                                ? written
+                                : (run.scriptDirectory / fs::path(written)).string();
+    } else {
+        ReportError(script.path, run.build != nullptr ? run.build->line : 0,
+                    "no installer to write: give [build] output or --out");
+        return false;
+    }
+    const ScriptEntry* sign = run.build != nullptr ? FindEntry(*run.build, kBuildSignKey) : nullptr;
+    settings->signCommand = sign != nullptr ? ProfileValue(*sign) : std::string();
+    if (!CollectSupportFiles(run, settings)) {
+        return false;
+    }
+    const ScriptSection* sources = FindSection(script, kSourcesSection);
+    if (sources == nullptr) {
+        *payloadScript = WithoutBuildSections(script);
+        return CollectListedFiles(run, settings);
+    }
+    if (const ScriptSection* files = FindSection(script, kFilesSection)) {
+        ReportError(script.path, files->line,
+                    "[files] is written by the builder from [sources]; remove it");
+        return false;
+    }
+    std::vector<SourceFile> files;
+    if (!CollectSourceItems(run, *sources, &files)) {
+        return false;
+    }
+    for (size_t k = 0; k < files.size(); ++k) {
+        settings->entries.push_back(
+            {kAppEntryPrefix + std::to_string(k + 1), files[k].sourcePath, {}});
+    }
+    *payloadScript = GenerateSetupScript(script, *sources, files);
+    return true;
+}
+
+// The checks of `check`, on the script and the setup.ini made from it.
+// False when they found errors (with werror: anything).
+bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadScript,
+                    const std::vector<PackEntry>& entries, bool werror) {
+    std::vector<std::string> names;
+    for (const PackEntry& entry : entries) {
+        names.push_back(entry.name);
+    }
+    CheckOptions options;
+    options.buildScript = true;
+    options.generated = &payloadScript;
+    options.payloadEntries = &names;
+    std::vector<Finding> findings;
+    CheckScript(script, options, &findings);
+    for (Finding& finding : findings) {
+        finding.error = finding.error || werror;
+        fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
+    }
+    return !HasErrors(findings, werror);
+}
+
+// The one call into the writer of installers.
+// The builder's exit code: a failed signing keeps its own, every other
+// failure to write is the build's failure.
+int WriteInstallerFile(const BuildSettings& settings, bool quiet) {
+    InstallerSettings installer;
+    installer.stubPath = settings.stubPath;
+    installer.outPath = settings.outPath;
+    installer.signCommand = settings.signCommand;
+    installer.quiet = quiet;
+    int status = kExitSuccess;
+    if (WriteInstaller(installer, settings.entries, &status)) {
+        return kExitSuccess;
+    }
+    return status == kExitSignFailed ? kExitSignFailed : kExitEntriesFailed;
+}
+
+} // namespace
+
+int RunBuildCommand(int argc, char** argv) {
+    BuildOptions options;
+    if (!ParseBuildOptions(argc, argv, &options)) {
+        return ReportUsageError();
+    }
+    ScriptDocument script;
+    std::string error;
+    if (!ReadScriptDocument(options.scriptPath, &script, &error)) {
+        fprintf(stderr, "%s\n", error.c_str());
+        return kExitEntriesFailed;
+    }
+    BuildRun run{&script, FindSection(script, kBuildSection),
+                 fs::path(options.scriptPath).parent_path()};
+    if (run.scriptDirectory.empty()) {
+        run.scriptDirectory = ".";
+    }
+    BuildSettings settings;
+    ScriptDocument payloadScript;
+    if (!PlanBuild(run, options, &settings, &payloadScript)) {
+        return kExitEntriesFailed;
+    }
+    std::error_code folderError;
+    const fs::path outFolder = fs::path(settings.outPath).parent_path();
+    if (!outFolder.empty() && !fs::is_directory(outFolder, folderError) &&
+        !fs::create_directories(outFolder, folderError)) {
+        ReportError(settings.outPath, 0, "folder cannot be created: " + folderError.message());
+        return kExitEntriesFailed;
+    }
+    const std::string text = FormatScriptText(payloadScript);
+    settings.entries.insert(settings.entries.begin(), PackEntry{kSetupScriptFile, {}, text});
+    if (!ReportFindings(script, payloadScript, settings.entries, options.werror)) {
+        return kExitEntriesFailed;
+    }
+    if (!CheckEntryNames(settings.entries)) {
+        return kExitEntriesFailed;
+    }
+    if (const int status = WriteInstallerFile(settings, options.quiet); status != kExitSuccess) {
+        return status;
+    }
+    if (!options.quiet) {
+        printf("%s: %zu entries\n", settings.outPath.c_str(), settings.entries.size());
+    }
+    return kExitSuccess;
+}

@@ -1,0 +1,152 @@
+// check: the builder's checks of a setup.ini, a build script, or the script
+// and entries of a built installer, reported the way compilers report.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/archive_reader.h"
+#include "archive/payload_format.h"
+#include "script/setup_script.h"
+#include "tools/builder/build_script.h"
+#include "tools/builder/builder_commands.h"
+#include "tools/builder/script_checks.h"
+#include "tools/builder/script_document.h"
+
+namespace {
+
+const char kCheckUsage[] =
+    "Usage: tolvanex-build check FILE [--werror]\n"
+    "\n"
+    "Checks FILE for what setup.exe would do otherwise than its author most\n"
+    "likely meant. FILE is a setup.ini, a build script (one with [build] or\n"
+    "[sources]), or a built installer, whose setup.ini is checked together with\n"
+    "its payload's entries. One line per finding:\n"
+    "  FILE:LINE: warning: TEXT [name]   (or error:)\n"
+    "--werror turns warnings into errors.\n"
+    "\n"
+    "Exit codes: 0 clean or warnings only; 1 errors; 2 wrong arguments or a\n"
+    "file that cannot be read.\n"
+    "\n"
+    "Paths are measured after expansion with these lengths for the\n"
+    "placeholders (%%INSTALLDIR%% as the expanded destdir, when there is one):\n";
+
+struct Payload {
+    std::vector<std::string> entries;
+    std::string script;
+    bool hasScript = false;
+};
+
+bool ReadCurrentData(ArchiveReader* reader, std::string* data) {
+    if (OpenCurrentEntry(reader) != ArchiveStatus::Ok) {
+        return false;
+    }
+    char chunk[16384];
+    int count;
+    while ((count = ReadCurrentEntry(reader, chunk, sizeof chunk)) > 0) {
+        data->append(chunk, static_cast<size_t>(count));
+    }
+    const int closed = CloseCurrentEntry(reader);
+    return count == 0 && closed == ArchiveStatus::Ok;
+}
+
+// The entry names and the setup.ini setup.exe would stage: the last entry of
+// that name, since each staged entry replaces the one before.
+bool ReadPayload(ArchiveReader* reader, const char* path, Payload* payload) {
+    ArchiveInfo info{};
+    GetArchiveInfo(reader, &info);
+    const bool openEnded = info.entryCount == payload_format::kOpenEndedCount;
+    int status = GoToFirstEntry(reader);
+    for (; status == ArchiveStatus::Ok; status = GoToNextEntry(reader)) {
+        char name[1024];
+        if (GetCurrentEntryInfo(reader, nullptr, name, sizeof name, nullptr, 0, nullptr, 0) !=
+            ArchiveStatus::Ok) {
+            break;
+        }
+        name[sizeof name - 1] = '\0';
+        payload->entries.push_back(name);
+        if (std::strcmp(name, kSetupScriptFile) == 0) {
+            payload->script.clear();
+            if (!ReadCurrentData(reader, &payload->script)) {
+                ReportProblem(path, "damaged payload: setup.ini cannot be read");
+                return false;
+            }
+            payload->hasScript = true;
+        }
+    }
+    if (status != ArchiveStatus::EndOfList && !(openEnded && !payload->entries.empty())) {
+        ReportProblem(path, "damaged payload: an entry header cannot be read");
+        return false;
+    }
+    return true;
+}
+
+bool IsBuildScript(const ScriptDocument& document) {
+    return FindSection(document, kBuildSection) != nullptr ||
+           FindSection(document, kSourcesSection) != nullptr;
+}
+
+} // namespace
+
+int RunCheckCommand(int argc, char** argv) {
+    const char* file = nullptr;
+    bool warningsAsErrors = false;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--werror") == 0) {
+            warningsAsErrors = true;
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kCheckUsage, stdout);
+            std::fputs(DescribeAssumedPlaceholderLengths().c_str(), stdout);
+            return kExitSuccess;
+        } else if (std::strncmp(argv[i], "--", 2) == 0 || file != nullptr) {
+            return ReportUsageError();
+        } else {
+            file = argv[i];
+        }
+    }
+    if (file == nullptr) {
+        return ReportUsageError();
+    }
+
+    ScriptDocument document;
+    std::string error;
+    CheckOptions options;
+    Payload payload;
+    ArchiveReader* reader = OpenArchive(file);
+    if (reader != nullptr) {
+        const bool read = ReadPayload(reader, file, &payload);
+        CloseArchive(reader);
+        if (!read) {
+            return kExitBadInput;
+        }
+        if (!payload.hasScript) {
+            std::fprintf(stderr, "%s: error: the payload holds no %s\n", file, kSetupScriptFile);
+            return kExitEntriesFailed;
+        }
+        if (!ParseScriptDocument(payload.script, std::string(file) + "(" + kSetupScriptFile + ")",
+                                 &document, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kExitEntriesFailed;
+        }
+        options.payloadEntries = &payload.entries;
+    } else {
+        if (!ReadScriptDocument(file, &document, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            // A file that cannot be read is a wrong argument (its message
+            // names no line); a character its code page lacks is the
+            // script's fault.
+            const std::string unreadable = std::string(file) + ": ";
+            return error.compare(0, unreadable.size(), unreadable) == 0 ? kExitBadInput
+                                                                        : kExitEntriesFailed;
+        }
+        options.buildScript = IsBuildScript(document);
+    }
+
+    std::vector<Finding> findings;
+    CheckScript(document, options, &findings);
+    for (Finding& finding : findings) {
+        finding.error = finding.error || warningsAsErrors;
+        std::fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
+    }
+    return HasErrors(findings, warningsAsErrors) ? kExitEntriesFailed : kExitSuccess;
+}
