@@ -42,6 +42,18 @@ in-out|$signer -in {in} -out {out}
 in-place|$signer -in {out} -out {out}.signed && mv {out}.signed {out}
 ROWS
 
+# A build script's [build] sign= signs as --sign does.
+printf '[build]\nstub=stub.exe\nuninstaller=uninstall.exe\nsign=%s -in {in} -out {out}\n[main]\napptitle=Signed\ndestdir=%%%%PROGRAMFILES%%%%Signed\n' \
+  "$signer" >build.ini
+rm -rf x
+if "$tool" build build.ini --out built.exe --quiet >out.log 2>err.log; then
+  verify built.exe || fail "build: the installer does not verify"
+  "$tool" extract built.exe x >/dev/null && verify x/uninstall.exe ||
+    fail "build: the packed uninstaller does not verify"
+else
+  fail "build with sign=: $(cat err.log)"
+fi
+
 # A stub signed before packing: its table goes, the rest is the stub as built.
 $signer -in stub.exe -out stub-signed.exe >/dev/null
 SOURCE_DATE_EPOCH=1700000000 pack --stub stub.exe --out plain.exe >/dev/null
