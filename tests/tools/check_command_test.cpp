@@ -126,6 +126,31 @@ TEST(CheckCommand, ChecksAnInstallersEntriesAgainstItsScript) {
                            "nothing from it [entry-without-target]\n");
 }
 
+TEST(CheckCommand, NamesAnEndRecordBeyondTheReadersReach) {
+    ScratchDirectory scratch;
+    WriteText(scratch.Join("stub.exe"), "MZ stub");
+    WriteText(scratch.Join("setup.ini"), kScript);
+    const std::string installer = scratch.Join("setup.exe");
+    ASSERT_EQ(RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--out", installer,
+                       scratch.Join("setup.ini")})
+                  .exitCode,
+              0);
+    // As a signer appends its table: within the reach the payload is read,
+    // beyond it the installer is named as unusable.
+    for (const auto& [tail, exitCode] : {std::pair{60000, 0}, std::pair{70000, 1}}) {
+        SCOPED_TRACE(tail);
+        const std::string behind = scratch.Join("behind.exe");
+        const std::vector<unsigned char> packed = ReadFileBytes(installer);
+        std::string bytes(packed.begin(), packed.end());
+        bytes.append(tail, '\0');
+        WriteText(behind, bytes);
+        const ToolRun run = RunTool({"check", behind});
+        EXPECT_EQ(run.exitCode, exitCode) << run.err;
+        EXPECT_EQ(run.err.find("[end-record-out-of-reach]") != std::string::npos, exitCode == 1)
+            << run.err;
+    }
+}
+
 TEST(CheckCommand, RefusesWrongArgumentsAndUnreadableFiles) {
     ScratchDirectory scratch;
     const std::vector<std::vector<std::string>> kWrong = {

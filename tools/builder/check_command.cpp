@@ -52,6 +52,27 @@ bool ReadCurrentData(ArchiveReader* reader, std::string* data) {
 
 // The entry names and the setup.ini setup.exe would stage: the last entry of
 // that name, since each staged entry replaces the one before.
+// How far back a payload's end record is looked for here: far enough for any
+// signature a signer appends.
+constexpr int64_t kFarEndRecordSearch = int64_t{64} << 20;
+
+// An installer whose end record lies further from the file's end than
+// setup.exe searches (a large certificate table behind it) opens nowhere.
+bool IsPayloadOutOfReach(const char* path) {
+    int64_t distance = 0;
+    if (!LocateEndRecord(path, kFarEndRecordSearch, &distance) ||
+        distance <= payload_format::kEndRecordSearchLimit) {
+        return false;
+    }
+    std::fprintf(stderr,
+                 "%s: error: the payload's end record lies %lld bytes before the file's end, "
+                 "beyond the %lld bytes setup.exe searches: it will not find its payload "
+                 "[end-record-out-of-reach]\n",
+                 path, static_cast<long long>(distance),
+                 static_cast<long long>(payload_format::kEndRecordSearchLimit));
+    return true;
+}
+
 bool ReadPayload(ArchiveReader* reader, const char* path, Payload* payload) {
     ArchiveInfo info{};
     GetArchiveInfo(reader, &info);
@@ -129,6 +150,8 @@ int RunCheckCommand(int argc, char** argv) {
             return kExitEntriesFailed;
         }
         options.payloadEntries = &payload.entries;
+    } else if (IsPayloadOutOfReach(file)) {
+        return kExitEntriesFailed;
     } else {
         if (!ReadScriptDocument(file, &document, &error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
