@@ -275,9 +275,9 @@ check_installation() {
 appptitle=Tolvanex Beispiel
 [folders]
 count=3
-1=${install}Daten
-2=${install}Daten\\Vorlagen
-3=${install}Dienst
+1=${install}Dienst
+2=${install}Daten
+3=${install}Daten\\Vorlagen
 [files]
 1=${install}beispiel.exe
 2=${install}liesmich.txt
