@@ -373,7 +373,18 @@ bool IsLinkedFolder(const std::string& folder, RemovalEnvironment& environment) 
     return link;
 }
 
-// Whether a folder between the root and `path` is a link to elsewhere.
+bool IsProtectedFolder(const std::string& folder, const RemovalEnvironment& environment) {
+    for (const std::string& known : environment.protectedFolders) {
+        if (NormalizePath(known) == folder) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether a folder between the root and `path` is a link to elsewhere. The
+// system's own folders may be links of its making (Wine's desktop and
+// documents lead into the host's home directory): they are taken as they are.
 bool PassesThroughLink(const std::string& path, RemovalEnvironment& environment) {
     std::string normalized = NormalizePath(path);
     if (normalized.empty()) {
@@ -383,7 +394,8 @@ bool PassesThroughLink(const std::string& path, RemovalEnvironment& environment)
     size_t start = normalized[1] == ':' ? 3 : normalized.find('\\', normalized.find('\\', 2) + 1);
     for (size_t separator = normalized.find('\\', start); separator != std::string::npos;
          separator = normalized.find('\\', separator + 1)) {
-        if (IsLinkedFolder(normalized.substr(0, separator), environment)) {
+        std::string folder = normalized.substr(0, separator);
+        if (IsLinkedFolder(folder, environment) && !IsProtectedFolder(folder, environment)) {
             return true;
         }
     }

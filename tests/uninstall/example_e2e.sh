@@ -5,7 +5,8 @@
 #
 #   example_e2e.sh create-prefix | remove-prefix | SCENARIO
 #
-# Scenarios: quiet, windows, user-file, files-gone, second-install.
+# Scenarios: quiet, windows, user-file, files-gone, second-install,
+# hostile-log.
 # The environment names the programs: E2E_DIR (work directory, holds the
 # prefix), WINE_RUN, SETUP_EXE, BUILDER_EXE, ROBOT_EXE, UNINSTALL_EXE,
 # APP_EXE, SERVICE_EXE, EXAMPLE_DIR, PICTURES_DIR, ROBOT_DIR; and DISPLAY.
@@ -117,7 +118,7 @@ wait_until_gone() {
 build_example_setup() {
   wine_run "$BUILDER_EXE" pack --stub "$(windows_path "$SETUP_EXE")" \
     --out "$(windows_path "$example_setup")" \
-    "setup.ini=$(windows_path "$EXAMPLE_DIR/setup.ini")" \
+    "setup.ini=$(windows_path "${EXAMPLE_SETUP_INI:-$EXAMPLE_DIR/setup.ini}")" \
     "license.rtf=$(windows_path "$EXAMPLE_DIR/license.rtf")" \
     "readme.rtf=$(windows_path "$EXAMPLE_DIR/readme.rtf")" \
     "left.jpg=$(windows_path "$PICTURES_DIR/left.jpg")" \
@@ -126,8 +127,33 @@ build_example_setup() {
     "file_1=$(windows_path "$APP_EXE")" \
     "file_2=$(windows_path "$EXAMPLE_DIR/liesmich.txt")" \
     "file_3=$(windows_path "$SERVICE_EXE")" \
-    "file_4=$(windows_path "$EXAMPLE_DIR/vorlage.txt")" >/dev/null ||
+    "file_4=$(windows_path "$EXAMPLE_DIR/vorlage.txt")" ${EXTRA_ENTRY:+"$EXTRA_ENTRY"} >/dev/null ||
     fail "packing the example"
+}
+
+# Adds CRLF lines to a section of the installed uninstall.log, right after
+# its header line.
+add_to_log() {
+  local section=$1 log="$destination_unix/uninstall.log"
+  shift
+  # Through the environment: awk would read the backslashes of -v values.
+  ADDED_LINES="$(printf '%s\n' "$@")" awk -v section="[$section]" '
+    { print }
+    $0 == section "\r" { n = split(ENVIRON["ADDED_LINES"], added, "\n"); for (i = 1; i <= n; i++) print added[i] "\r" }' \
+    "$log" >"$log.edited"
+  mv "$log.edited" "$log"
+}
+
+# The example with a fifth file whose target existed before the
+# installation: the same size as the file that replaces it, so the snapshots
+# tell only a removal, and another text, so that its replacement shows.
+build_replacing_setup() {
+  awk '{ print } /^4=%%INSTALLDIR%%/ { print "5=C:\\Vorhanden\\notiz.txt\r" }' \
+    "$EXAMPLE_DIR/setup.ini" >"$E2E_DIR/setup.ini"
+  mkdir -p "$WINEPREFIX/drive_c/Vorhanden"
+  tr 'a-zA-Z' 'A-Za-z' <"$EXAMPLE_DIR/liesmich.txt" >"$WINEPREFIX/drive_c/Vorhanden/notiz.txt"
+  EXAMPLE_SETUP_INI="$E2E_DIR/setup.ini" EXTRA_ENTRY="file_5=$(windows_path "$EXAMPLE_DIR/liesmich.txt")" \
+    build_example_setup
 }
 
 confirmation="answer-msgbox yes Deinstallation \"Möchten Sie Tolvanex Beispiel und alle zugehörigen Komponenten vollständig von Ihrem Computer entfernen?\""
@@ -193,6 +219,50 @@ second-install)
   uninstall_quietly 0
   wait_until_gone "$destination_unix"
   expect_same_snapshot
+  ;;
+hostile-log)
+  # A log edited to name the system's files, folders, keys, values and
+  # services, links out of the installation, and a file that was there
+  # before: the uninstaller removes the installation and keeps all of them.
+  build_replacing_setup
+  outside="$E2E_DIR/outside"
+  mkdir -p "$outside/leer" "$outside/daten"
+  echo "fremd" >"$outside/daten/fremd.txt"
+  snapshot "$E2E_DIR/before.txt"
+  install_example
+  [ "$(cat "$WINEPREFIX/drive_c/Vorhanden/notiz.txt")" = "$(cat "$EXAMPLE_DIR/liesmich.txt")" ] ||
+    fail "setup.exe did not replace the existing file"
+  grep -q 'notiz.txt' "$destination_unix/uninstall.replaced" || fail "the replaced file is not recorded"
+  ln -s "$outside/leer" "$destination_unix/Verweis"
+  ln -s "$outside/daten" "$destination_unix/Daten-Verweis"
+  empty_system_folder=$(cd "$WINEPREFIX/drive_c" && find windows -mindepth 1 -type d -empty | head -n 1)
+  [ -n "$empty_system_folder" ] || fail "no empty folder below C:\\windows"
+  add_to_log files 'count=99' "90=C:\\windows\\win.ini" "91=C:\\windows\\system32\\kernel32.dll" \
+    "92=$destination\\Daten-Verweis\\fremd.txt"
+  add_to_log folders "90=C:\\${empty_system_folder//\//\\}" "91=$destination\\Verweis"
+  add_to_log reg_val '90_hkey=HKEY_LOCAL_MACHINE' \
+    '90_key=Software\Microsoft\Windows NT\CurrentVersion' '90_value=RegisteredOwner' \
+    '91_hkey=HKEY_LOCAL_MACHINE' '91_key=System\CurrentControlSet\Control\ComputerName\ComputerName' \
+    '91_value=ComputerName'
+  add_to_log svc '90=RpcSs' '91=PlugPlay'
+  robot "start \${UNINSTALL}" "$confirmation" "answer-msgbox ok Deinstallation" "wait-exit 1" \
+    >"$E2E_DIR/transcript.txt"
+  for kept in 'win.ini' 'kernel32.dll' 'fremd.txt' "${empty_system_folder##*/}" 'Verweis' \
+    'RegisteredOwner' 'ComputerName' 'RpcSs' 'PlugPlay' 'notiz.txt' \
+    'Windows-Verzeichnis werden nie entfernt' 'kein Programm dieser Installation' \
+    'vor der Installation vorhanden' 'zu einem anderen Ort' 'des Systems werden nie entfernt'; do
+    grep -qF "$kept" "$E2E_DIR/transcript.txt" || { cat "$E2E_DIR/transcript.txt"; fail "the closing list does not name $kept"; }
+  done
+  [ -f "$outside/daten/fremd.txt" ] && [ -d "$outside/leer" ] || fail "a link was followed"
+  [ "$(cat "$WINEPREFIX/drive_c/Vorhanden/notiz.txt")" = "$(cat "$EXAMPLE_DIR/liesmich.txt")" ] ||
+    fail "the file that was there before is gone"
+  wait_until_gone "$destination_unix/uninstall.exe"
+  # The links themselves remain, and the folder with them.
+  rm "$destination_unix/Verweis" "$destination_unix/Daten-Verweis"
+  rmdir "$destination_unix"
+  expect_same_snapshot
+  rm -r "$WINEPREFIX/drive_c/Vorhanden"
+  build_example_setup # the other scenarios' installer again
   ;;
 *)
   fail "unknown scenario $1"
