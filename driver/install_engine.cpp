@@ -18,6 +18,7 @@
 #include "system/bounded_text.h"
 #include "system/processes.h"
 #include "system/registry.h"
+#include "system/security.h"
 #include "system/services.h"
 #include "system/shell.h"
 #include "system/system_services.h"
@@ -65,7 +66,9 @@ void SetProgress(int position) {
                         static_cast<WPARAM>(position), 0);
 }
 
-// Creates every missing level of `path`, from the top down.
+// Creates every missing level of `path`, from the top down; the last, the
+// installation's own folder, only administrators may change. One that
+// exists keeps its access list.
 void CreateDirectoryLevels(const char* path) {
     char partial[MAX_PATH];
     if (!CopyBoundedText(partial, sizeof partial, path)) {
@@ -73,13 +76,14 @@ void CreateDirectoryLevels(const char* path) {
     }
     size_t start = (partial[0] == '\\' && partial[1] == '\\') ? 2 : 0; // \\server\share
     for (char* p = partial + start; *p != '\0'; ++p) {
-        if (*p == '\\' && p > partial && p[-1] != ':') {
+        // A trailing separator ends the last level, which is made below.
+        if (*p == '\\' && p > partial && p[-1] != ':' && p[1] != '\0') {
             *p = '\0';
             CreateDirectoryA(partial, nullptr);
             *p = '\\';
         }
     }
-    CreateDirectoryA(partial, nullptr);
+    CreateInstallationFolder(partial);
 }
 
 void ShowErrorWithName(UINT textId, const char* caption, const char* name) {
@@ -111,7 +115,7 @@ void PlaceInstallDirectory(char* path) {
 
 void CreateFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kFoldersSection, kCountKey, 0, kDecimal);
-    CreateDirectoryA(Run.DestinationDirectory, nullptr);
+    CreateInstallationFolder(Run.DestinationDirectory);
     LogFolderCount(log, count);
     // Each item is logged before it is made: an installation cut short
     // leaves nothing the log does not name.
@@ -130,8 +134,13 @@ void ReportFileNotCopied(const char* target) {
 }
 
 // Moves an extracted application file to its target; an existing target is
-// replaced. The user is told when that fails too.
-void MoveToTarget(const char* source, const char* target) {
+// replaced, and recorded as such before it goes, so that the uninstaller
+// leaves the file in its place. The user is told when that fails too.
+void MoveToTarget(const char* source, const char* target, UninstallLogWriter& log) {
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        LogReplacedFile(log, target);
+    }
     if (MoveFileA(source, target)) {
         return;
     }
@@ -162,13 +171,14 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     // A name that leads out of the destination, or one too long for it, was
     // not extracted; moving whatever file that name reaches would be wrong.
     if (extracted && JoinBoundedText(source, sizeof source, extraction, info.name)) {
-        MoveToTarget(source, target);
+        MoveToTarget(source, target, log);
     } else {
         ReportFileNotCopied(target);
     }
 }
 
-void InstallFiles(UninstallLogWriter& log) {
+// Returns whether uninstall.exe was extracted into the destination.
+bool InstallFiles(UninstallLogWriter& log) {
     char extraction[MAX_PATH];
     // Without room for the folder's name no file can be extracted into it;
     // each is then reported as not copied.
@@ -178,6 +188,7 @@ void InstallFiles(UninstallLogWriter& log) {
         extraction[0] = '\0';
     }
     PayloadArchive.SetExtractDirectory(Run.DestinationDirectory);
+    bool uninstallerPlaced = false;
     int count = PayloadArchive.GetEntryCount();
     for (int k = 0; k < count; ++k) {
         ArchiveEntryInfo info;
@@ -187,7 +198,7 @@ void InstallFiles(UninstallLogWriter& log) {
         if (IsApplicationEntry(info.name)) {
             InstallApplicationFile(k, info, extraction, log);
         } else if (IsUninstallerEntry(info.name)) {
-            PayloadArchive.ExtractEntry(k, nullptr, false, nullptr);
+            uninstallerPlaced = PayloadArchive.ExtractEntry(k, nullptr, false, nullptr);
             Repaint();
         }
     }
@@ -195,6 +206,7 @@ void InstallFiles(UninstallLogWriter& log) {
         RemoveDirectoryA(extraction);
     }
     LogFileCount(log);
+    return uninstallerPlaced;
 }
 
 // A failing decision skips the step, like a framework already present.
@@ -215,10 +227,12 @@ void InstallDotNetFramework() {
     SetProgress(100);
 }
 
-// Without a title the key would be the Uninstall key itself.
-void RegisterUninstaller() {
+// Without a title the key would be the Uninstall key itself. Without
+// uninstall.exe in place the entry could not remove anything: it is not
+// made.
+void RegisterUninstaller(bool uninstallerPlaced) {
     const SetupSettings& s = Run.Settings;
-    if (s.ApplicationTitle[0] == '\0') {
+    if (s.ApplicationTitle[0] == '\0' || !uninstallerPlaced) {
         return;
     }
     char path[MAX_PATH + 64];
@@ -228,6 +242,10 @@ void RegisterUninstaller() {
     if (!JoinBoundedText(path, sizeof path, kUninstallRegistrationKey, s.ApplicationTitle) ||
         !JoinBoundedText(uninstaller, sizeof uninstaller, Run.DestinationDirectory,
                          kUninstallerFile)) {
+        return;
+    }
+    DWORD attributes = GetFileAttributesA(uninstaller);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return;
     }
     RegistryKey key;
@@ -398,9 +416,9 @@ void RunInstallation() {
     PlaceInstallDirectory(Run.Settings.DoneLaunchPath);
     PlaceInstallDirectory(Run.Settings.DoneReadmePath);
     CreateFolders(log);
-    InstallFiles(log);
+    bool uninstallerPlaced = InstallFiles(log);
     InstallDotNetFramework();
-    RegisterUninstaller();
+    RegisterUninstaller(uninstallerPlaced);
     CreateShellFolders(log);
     CreateShellItems(log);
     WriteRegistry(log);

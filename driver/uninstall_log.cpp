@@ -194,6 +194,10 @@ void FinishUninstallLog(UninstallLogWriter& writer) {
         std::fclose(writer.file);
         writer.file = nullptr;
     }
+    if (writer.replacedList != nullptr) {
+        std::fclose(writer.replacedList);
+        writer.replacedList = nullptr;
+    }
     std::free(writer.text);
     writer.text = nullptr;
     writer.length = writer.capacity = 0;
@@ -251,6 +255,15 @@ void KeepEarlierLog(const char* path) {
             return;
         }
         if (!FileExists(earlier)) {
+            char list[kReplacedListPathSize];
+            char earlierList[kReplacedListPathSize];
+            // The list first: a log kept without its list would lose the
+            // files it names.
+            if (ReplacedListPath(path, list, sizeof list) && FileExists(list) &&
+                (!ReplacedListPath(earlier, earlierList, sizeof earlierList) ||
+                 std::rename(list, earlierList) != 0)) {
+                return;
+            }
             std::rename(path, earlier);
             return;
         }
@@ -266,6 +279,10 @@ bool StartUninstallLog(UninstallLogWriter& writer, IniFile& log, const char* pat
         return false;
     }
     KeepEarlierLog(path);
+    char list[kReplacedListPathSize];
+    if (ReplacedListPath(path, list, sizeof list)) {
+        std::remove(list); // left by a log that is gone: it names nothing of this one
+    }
     const size_t length = sizeof(kUninstallLogHeader) - 1;
     writer.file = std::fopen(path, "wb");
     writer.broken = writer.file == nullptr || !Reserve(writer, length);
@@ -290,6 +307,25 @@ void LogFolder(UninstallLogWriter& writer, int key, const char* path) {
 void LogFile(UninstallLogWriter& writer, const char* targetPath) {
     WriteNumbered(writer, kLogFilesSection, kFirstLoggedFile + writer.fileCount, "", targetPath);
     ++writer.fileCount;
+}
+
+bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath) {
+    if (writer.broken || writer.fileCount == 0) {
+        return false;
+    }
+    if (writer.replacedList == nullptr) {
+        char list[kReplacedListPathSize];
+        if (!ReplacedListPath(writer.path, list, sizeof list) ||
+            (writer.replacedList = std::fopen(list, "wb")) == nullptr) {
+            return false;
+        }
+        std::fprintf(writer.replacedList, "%s[%s]\r\n", kReplacedListHeader, kReplacedSection);
+    }
+    Trimmed target = Trim(targetPath);
+    int number = kFirstLoggedFile + writer.fileCount - 1;
+    return std::fprintf(writer.replacedList, "%d=%.*s\r\n", number, static_cast<int>(target.length),
+                        target.start) > 0 &&
+           std::fflush(writer.replacedList) == 0;
 }
 
 void LogFileCount(UninstallLogWriter& writer) {

@@ -41,6 +41,8 @@ struct UninstallLogWriter {
     int fileCount = 0;   // files logged so far; the first key is 1
     int createdKeyCount = 0;
     int writtenValueCount = 0;
+    // The list of replaced targets beside the log, opened with its first.
+    std::FILE* replacedList = nullptr;
 
     UninstallLogWriter() = default;
     UninstallLogWriter(const UninstallLogWriter&) = delete;
@@ -48,7 +50,8 @@ struct UninstallLogWriter {
     ~UninstallLogWriter();
 };
 
-// Keeps an existing log at path as the first free earlier log.
+// Keeps an existing log at path as the first free earlier log, with its list
+// of replaced targets.
 void KeepEarlierLog(const char* path);
 
 // Creates the file at `path` with the header (an existing one is kept as an
@@ -70,6 +73,10 @@ void LogFolderCount(UninstallLogWriter& writer, int count);
 void LogFolder(UninstallLogWriter& writer, int key, const char* path);
 // Logs the next application file under the next number.
 void LogFile(UninstallLogWriter& writer, const char* targetPath);
+// Records that the target of the file logged last already existed and is
+// about to be replaced; written through before the call returns. False when
+// it could not be recorded.
+bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath);
 void LogFileCount(UninstallLogWriter& writer);
 void LogShellFolder(UninstallLogWriter& writer, int index, const char* path);
 void LogShellFolderCount(UninstallLogWriter& writer, int count);

@@ -27,3 +27,13 @@ bool EarlierLogPath(const char* path, int number, char* buffer, size_t size) {
                                      static_cast<int>(extension - path), path, number);
     return length > 0 && static_cast<size_t>(length) < size;
 }
+
+bool ReplacedListPath(const char* logPath, char* buffer, size_t size) {
+    const char* extension = std::strrchr(logPath, '.');
+    if (extension == nullptr || std::strcmp(extension, ".log") != 0) {
+        return false;
+    }
+    const int length = std::snprintf(buffer, size, "%.*s.replaced",
+                                     static_cast<int>(extension - logPath), logPath);
+    return length > 0 && static_cast<size_t>(length) < size;
+}

@@ -81,3 +81,19 @@ constexpr size_t kEarlierLogPathSize = 270;
 // False, with nothing usable in buffer, when path does not end in ".log" or
 // the name does not fit in size bytes.
 bool EarlierLogPath(const char* path, int number, char* buffer, size_t size);
+
+// The targets an installation replaced: files that were there before it
+// moved its own over them, so that the uninstaller leaves them. The list
+// lies beside its log under the log's name with ".replaced" in place of
+// ".log" ("uninstall.replaced"; "uninstall.2.replaced" beside
+// "uninstall.2.log") and moves with it when it is kept as an earlier log; it
+// exists only once a target was replaced. A profile file: the header line,
+// then [replaced] with, for each replaced target, the number of the [files]
+// entry whose file replaced it = the target, as logged there.
+inline constexpr char kReplacedListHeader[] = "; Tolvanex replaced files\r\n\r\n";
+inline constexpr char kReplacedSection[] = "replaced";
+constexpr size_t kReplacedListPathSize = kEarlierLogPathSize + 8;
+
+// The list's path for the log at `logPath`. False, with nothing usable in
+// buffer, when the path does not end in ".log" or the name does not fit.
+bool ReplacedListPath(const char* logPath, char* buffer, size_t size);

@@ -38,16 +38,28 @@ bool IsUserAdministrator() {
     return member;
 }
 
-HRESULT CreateAdministratorsOnlyFolder(const char* path) {
+namespace {
+
+HRESULT CreateFolderWithAccess(const char* path, const char* descriptor) {
     SECURITY_ATTRIBUTES security = {sizeof security, nullptr, FALSE};
-    // Protected (no inherited entries): full access for administrators and
-    // the system, for the folder and everything below it; nothing for others.
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(
-            "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, &security.lpSecurityDescriptor,
-            nullptr)) {
+            descriptor, SDDL_REVISION_1, &security.lpSecurityDescriptor, nullptr)) {
         return HResultFromLastError();
     }
     HRESULT result = CreateDirectoryA(path, &security) ? S_OK : HResultFromLastError();
     LocalFree(security.lpSecurityDescriptor);
     return result;
+}
+
+} // namespace
+
+HRESULT CreateAdministratorsOnlyFolder(const char* path) {
+    // Protected (no inherited entries): full access for administrators and
+    // the system, for the folder and everything below it; nothing for others.
+    return CreateFolderWithAccess(path, "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)");
+}
+
+HRESULT CreateInstallationFolder(const char* path) {
+    // FRFX: read, list and execute, the users' entry of Program Files.
+    return CreateFolderWithAccess(path, "D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;FRFX;;;BU)");
 }

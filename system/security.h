@@ -12,3 +12,11 @@ bool IsUserAdministrator();
 // so that no program of an ordinary user can place files there. S_OK, or
 // the failure's HRESULT; an existing folder fails with that error.
 HRESULT CreateAdministratorsOnlyFolder(const char* path);
+
+// Creates the folder `path` of an installation with a protected access list
+// like the Program Files folder's: full control for administrators and the
+// system, read and execute for users, inherited by everything placed in it,
+// none of the inherited entries of its parent (which below a drive root let
+// every user change files). S_OK, or the failure's HRESULT; an existing
+// folder fails with that error and keeps its own access list.
+HRESULT CreateInstallationFolder(const char* path);

@@ -85,3 +85,39 @@ HRESULT StopAndDeleteService(SC_HANDLE manager, const char* name, DWORD timeoutM
     }
     return S_OK;
 }
+
+HRESULT QueryServiceCommandLine(SC_HANDLE manager, const char* name, char* buffer, DWORD size) {
+    if (size == 0) {
+        return E_INVALIDARG;
+    }
+    buffer[0] = '\0';
+    ServiceHandle service;
+    service.handle = OpenServiceA(manager, name, SERVICE_QUERY_CONFIG);
+    if (service.handle == nullptr) {
+        return HResultFromLastError();
+    }
+    DWORD needed = 0;
+    QueryServiceConfigA(service.handle, nullptr, 0, &needed);
+    if (needed == 0) {
+        return HResultFromLastError();
+    }
+    // The configuration record holds its texts behind it in the same block.
+    QUERY_SERVICE_CONFIGA* config =
+        static_cast<QUERY_SERVICE_CONFIGA*>(HeapAlloc(GetProcessHeap(), 0, needed));
+    if (config == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    HRESULT result = S_OK;
+    if (!QueryServiceConfigA(service.handle, config, needed, &needed)) {
+        result = HResultFromLastError();
+    } else {
+        const char* path = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : "";
+        if (lstrlenA(path) >= static_cast<int>(size)) {
+            result = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        } else {
+            lstrcpynA(buffer, path, static_cast<int>(size));
+        }
+    }
+    HeapFree(GetProcessHeap(), 0, config);
+    return result;
+}

@@ -29,6 +29,12 @@ struct ServiceDefinition {
 // Creates the service, to run as LocalSystem, without starting it.
 HRESULT CreateWin32Service(SC_HANDLE manager, const ServiceDefinition& service);
 
+// The command line the service manager starts the service with, into
+// `buffer` of `size` bytes (always terminated). A missing service fails with
+// ERROR_SERVICE_DOES_NOT_EXIST; one too long for the buffer with
+// ERROR_INSUFFICIENT_BUFFER.
+HRESULT QueryServiceCommandLine(SC_HANDLE manager, const char* name, char* buffer, DWORD size);
+
 // Stops the service when it runs and, when it runs in a process of its own,
 // waits for that process to end as well (only then is its program file free
 // to be deleted), calling `whileWaiting` (may be null) between polls for up

@@ -78,12 +78,38 @@ bool SplitAbsolutePath(const std::string& path, std::string& root,
     return true;
 }
 
+// The length of the path without its trailing separators.
+size_t LengthWithoutTrailingSeparators(const std::string& path) {
+    size_t length = path.size();
+    while (length > 0 && IsSeparator(path[length - 1])) {
+        --length;
+    }
+    return length;
+}
+
+// Whether `path` (normalised) is `folder` (normalised) or lies below it.
+bool IsAtOrBelow(const std::string& path, const std::string& folder) {
+    if (path.empty() || folder.empty() || path.compare(0, folder.size(), folder) != 0) {
+        return false;
+    }
+    // A root keeps its separator: "c:\" holds "c:\x".
+    return path.size() == folder.size() || folder.back() == '\\' || path[folder.size()] == '\\';
+}
+
+bool StartsWithKey(const std::string& path, const std::string& key) {
+    return key.empty() || (path.compare(0, key.size(), key) == 0 &&
+                           (path.size() == key.size() || path[key.size()] == '\\'));
+}
+
 } // namespace
 
 std::string NormalizePath(const std::string& path) {
     std::string root;
     std::vector<std::string> names;
-    if (path.size() >= kLogPathSize || !SplitAbsolutePath(path, root, names)) {
+    // A share root of 259 characters gains its separator here; its
+    // normalised form must still be taken.
+    if (LengthWithoutTrailingSeparators(path) >= kLogPathSize ||
+        !SplitAbsolutePath(path, root, names)) {
         return std::string();
     }
     std::string normalized = root;
@@ -133,4 +159,121 @@ PathVerdict CheckRegistryKeyPath(const std::string& keyPath) {
         return PathVerdict::Invalid;
     }
     return IsRootKeyName(normalized.c_str()) ? PathVerdict::Protected : PathVerdict::Removable;
+}
+
+bool IsBelowFolder(const std::string& path, const std::string& folder) {
+    std::string normalizedPath = NormalizePath(path);
+    std::string normalizedFolder = NormalizePath(folder);
+    return normalizedPath != normalizedFolder && IsAtOrBelow(normalizedPath, normalizedFolder);
+}
+
+bool IsInSystemTree(const std::string& path, const SystemTrees& systemTrees) {
+    std::string normalized = NormalizePath(path);
+    for (const std::string& tree : systemTrees) {
+        if (IsAtOrBelow(normalized, NormalizePath(tree))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ServiceBelongsToInstallation(const std::string& commandLine, const std::string& folder,
+                                  bool folderIsOwn, const std::set<std::string>& installedFiles,
+                                  const SystemTrees& systemTrees) {
+    std::vector<std::string> candidates;
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        size_t closing = commandLine.find('"', 1);
+        if (closing == std::string::npos) {
+            return false;
+        }
+        candidates.push_back(commandLine.substr(1, closing - 1));
+    } else {
+        for (size_t blank = commandLine.find(' '); blank != std::string::npos;
+             blank = commandLine.find(' ', blank + 1)) {
+            candidates.push_back(commandLine.substr(0, blank));
+        }
+        candidates.push_back(commandLine);
+    }
+    for (const std::string& candidate : candidates) {
+        std::string program = NormalizePath(candidate);
+        if (program.empty() || IsInSystemTree(program, systemTrees)) {
+            continue;
+        }
+        if ((folderIsOwn && IsBelowFolder(program, folder)) || installedFiles.count(program) > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// How far a system key's protection reaches.
+enum class KeyReach {
+    Tree,            // the key, everything below it, every value: always kept
+    Settings,        // its values, and those of its subkeys, unless the installation made the key
+    SettingsKeyOnly, // the values of the key itself, on the same terms; its subkeys are free
+};
+
+struct SystemKey {
+    RegistryRoot root;
+    const char* path; // normalised: lower case, no separators at the ends
+    KeyReach reach;
+};
+
+// A 32-bit uninstaller sees HKEY_LOCAL_MACHINE\SOFTWARE through the WOW64
+// view, but a log may name the 32-bit node directly.
+const SystemKey kSystemKeys[] = {
+    {RegistryRoot::LocalMachine, "system", KeyReach::Tree},
+    {RegistryRoot::LocalMachine, "sam", KeyReach::Tree},
+    {RegistryRoot::LocalMachine, "security", KeyReach::Tree},
+    {RegistryRoot::LocalMachine, "hardware", KeyReach::Tree},
+    {RegistryRoot::LocalMachine, "bcd00000000", KeyReach::Tree},
+    {RegistryRoot::CurrentConfig, "", KeyReach::Tree},
+    {RegistryRoot::LocalMachine, "software\\microsoft\\windows nt\\currentversion",
+     KeyReach::Settings},
+    {RegistryRoot::LocalMachine, "software\\wow6432node\\microsoft\\windows nt\\currentversion",
+     KeyReach::Settings},
+    {RegistryRoot::CurrentUser, "software\\microsoft\\windows nt\\currentversion",
+     KeyReach::Settings},
+    {RegistryRoot::LocalMachine, "software\\policies", KeyReach::Settings},
+    {RegistryRoot::LocalMachine, "software\\wow6432node\\policies", KeyReach::Settings},
+    {RegistryRoot::CurrentUser, "software\\policies", KeyReach::Settings},
+    {RegistryRoot::LocalMachine, "software\\microsoft\\windows\\currentversion\\policies",
+     KeyReach::Settings},
+    {RegistryRoot::CurrentUser, "software\\microsoft\\windows\\currentversion\\policies",
+     KeyReach::Settings},
+    {RegistryRoot::LocalMachine, "software\\microsoft\\windows\\currentversion",
+     KeyReach::SettingsKeyOnly},
+    {RegistryRoot::LocalMachine, "software\\wow6432node\\microsoft\\windows\\currentversion",
+     KeyReach::SettingsKeyOnly},
+};
+
+} // namespace
+
+bool IsSystemRegistryEntry(RegistryRoot root, const std::string& keyPath, bool isValue,
+                           bool inCreatedKey) {
+    std::string key = NormalizeKeyPath(keyPath);
+    for (const SystemKey& system : kSystemKeys) {
+        if (system.root != root) {
+            continue;
+        }
+        const std::string systemPath = system.path;
+        bool atOrBelow = StartsWithKey(key, systemPath);
+        if (!isValue &&
+            (StartsWithKey(systemPath, key) || (atOrBelow && system.reach == KeyReach::Tree))) {
+            return true; // the key is, holds or lies in one the system owns
+        }
+        if (!isValue || !atOrBelow) {
+            continue;
+        }
+        if (system.reach == KeyReach::Tree) {
+            return true;
+        }
+        bool covered = system.reach == KeyReach::Settings || key.size() == systemPath.size();
+        if (covered && !inCreatedKey) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -3,6 +3,8 @@
 // allow, and the uninstaller's own removal after it has ended.
 #pragma once
 
+#include <map>
+#include <set>
 #include <string>
 
 #include "uninstall/path_rules.h"
@@ -13,6 +15,11 @@ struct RemovalEnvironment {
     std::string uninstallerPath;       // this program's own full path
     ProtectedFolders protectedFolders; // from FindProtectedFolders
     void (*whileWaiting)();            // called while a service stops; may be null
+    SystemTrees systemTrees = {};      // from FindSystemTrees
+    // The files the logs list (RemovalPlan::installedFiles); null for none.
+    const std::set<std::string>* installedFiles = nullptr;
+    // Folders already looked at, and whether each is a link to elsewhere.
+    std::map<std::string, bool> links = {};
 };
 
 // The Windows, system and Program Files directories and the shell's special
@@ -20,7 +27,15 @@ struct RemovalEnvironment {
 // far as the platform can name them.
 ProtectedFolders FindProtectedFolders();
 
+// The Windows directory and its system directories, in their long forms too.
+SystemTrees FindSystemTrees();
+
 // Removes one step that passed CheckStep; `context` is a RemovalEnvironment.
+// A logged file, shortcut or folder below a system tree is kept
+// (SystemItem), as is one reached through a folder that is a link to
+// elsewhere, or a logged folder that is itself such a link (ThroughLink):
+// removing it could reach its target. A service is removed only when it
+// runs a program of the installation (else ForeignService).
 // A thing that is already gone counts as removed. Folders are removed only
 // when empty; registry keys only when they hold no subkeys and no values
 // other than their default; the Uninstall registration only when its

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "script/setup_script.h"
+#include "system/files.h"
 #include "system/registry.h"
 #include "system/services.h"
 #include "system/shell.h"
@@ -73,13 +74,46 @@ bool IsRemovableOnDisk(const std::string& path, const ProtectedFolders& protecte
     return CheckRemovablePath(LongPath(path), protectedFolders) != PathVerdict::Protected;
 }
 
-RemovalResult RemoveService(const std::string& name, void (*whileWaiting)()) {
+// The folder of the uninstaller, which holds the installation.
+std::string InstallationFolder(const RemovalEnvironment& environment) {
+    size_t separator = environment.uninstallerPath.find_last_of('\\');
+    return separator == std::string::npos ? std::string()
+                                          : environment.uninstallerPath.substr(0, separator + 1);
+}
+
+// A log names a service by name only: that it runs a program of the
+// installation is what makes it the installation's.
+bool BelongsToInstallation(SC_HANDLE manager, const std::string& name,
+                           const RemovalEnvironment& environment, HRESULT& result) {
+    char commandLine[2048];
+    result = QueryServiceCommandLine(manager, name.c_str(), commandLine, sizeof commandLine);
+    if (FAILED(result)) {
+        return false;
+    }
+    std::string folder = InstallationFolder(environment);
+    bool folderIsOwn = CheckRemovablePath(LongPath(folder), environment.protectedFolders) ==
+                           PathVerdict::Removable &&
+                       !IsInSystemTree(LongPath(folder), environment.systemTrees);
+    static const std::set<std::string> kNoFiles;
+    const std::set<std::string>& files =
+        environment.installedFiles != nullptr ? *environment.installedFiles : kNoFiles;
+    return ServiceBelongsToInstallation(commandLine, LongPath(folder), folderIsOwn, files,
+                                        environment.systemTrees) ||
+           ServiceBelongsToInstallation(commandLine, folder, folderIsOwn, files,
+                                        environment.systemTrees);
+}
+
+RemovalResult RemoveService(const std::string& name, const RemovalEnvironment& environment) {
     ServiceHandle manager;
     HRESULT result = OpenServiceManager(SC_MANAGER_CONNECT, manager);
     bool stopped = false;
+    if (SUCCEEDED(result) && !BelongsToInstallation(manager.handle, name, environment, result) &&
+        SUCCEEDED(result)) {
+        return Result(RemovalOutcome::ForeignService);
+    }
     if (SUCCEEDED(result)) {
         result = StopAndDeleteService(manager.handle, name.c_str(), kServiceStopMilliseconds,
-                                      whileWaiting, stopped);
+                                      environment.whileWaiting, stopped);
     }
     if (result == HRESULT_FROM_WIN32(ERROR_SERVICE_DOES_NOT_EXIST)) {
         return Result(RemovalOutcome::Removed);
@@ -328,7 +362,81 @@ void AddRegisteredProgramFiles(ProtectedFolders& folders) {
     }
 }
 
+// Whether the folder is a link to elsewhere, asked once per folder.
+bool IsLinkedFolder(const std::string& folder, RemovalEnvironment& environment) {
+    auto known = environment.links.find(folder);
+    if (known != environment.links.end()) {
+        return known->second;
+    }
+    bool link = IsFileSystemLink(folder.c_str());
+    environment.links.emplace(folder, link);
+    return link;
+}
+
+bool IsProtectedFolder(const std::string& folder, const RemovalEnvironment& environment) {
+    for (const std::string& known : environment.protectedFolders) {
+        if (NormalizePath(known) == folder) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether a folder between the root and `path` is a link to elsewhere. The
+// system's own folders may be links of its making (Wine's desktop and
+// documents lead into the host's home directory): they are taken as they are.
+bool PassesThroughLink(const std::string& path, RemovalEnvironment& environment) {
+    std::string normalized = NormalizePath(path);
+    if (normalized.empty()) {
+        return false;
+    }
+    // Past the root: "c:\" or "\\server\share\".
+    size_t start = normalized[1] == ':' ? 3 : normalized.find('\\', normalized.find('\\', 2) + 1);
+    for (size_t separator = normalized.find('\\', start); separator != std::string::npos;
+         separator = normalized.find('\\', separator + 1)) {
+        std::string folder = normalized.substr(0, separator);
+        if (IsLinkedFolder(folder, environment) && !IsProtectedFolder(folder, environment)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsSystemItem(const std::string& path, const RemovalEnvironment& environment) {
+    return IsInSystemTree(path, environment.systemTrees) ||
+           IsInSystemTree(LongPath(path), environment.systemTrees);
+}
+
+// The checks the file system itself decides, before a logged path is
+// touched; Removed when it may be.
+RemovalResult CheckOnDisk(const RemovalStep& step, RemovalEnvironment& environment) {
+    bool isOwn = step.kind == RemovalKind::LogFile || step.kind == RemovalKind::DestinationFolder;
+    if (!isOwn && IsSystemItem(step.target, environment)) {
+        return Result(RemovalOutcome::SystemItem);
+    }
+    bool isFolder = step.kind == RemovalKind::Folder || step.kind == RemovalKind::ShellFolder ||
+                    step.kind == RemovalKind::DestinationFolder;
+    std::string trimmed = step.target.substr(0, step.target.find_last_not_of("\\/") + 1);
+    if (PassesThroughLink(step.target, environment) ||
+        (isFolder && IsFileSystemLink(trimmed.c_str()))) {
+        return Result(RemovalOutcome::ThroughLink);
+    }
+    return Result(RemovalOutcome::Removed);
+}
+
 } // namespace
+
+SystemTrees FindSystemTrees() {
+    SystemTrees trees;
+    char path[MAX_PATH];
+    AddFolder(trees, path, GetWindowsDirectoryA(path, MAX_PATH));
+    AddFolder(trees, path, GetSystemDirectoryA(path, MAX_PATH));
+    AddFolder(trees, path, GetSystemWow64DirectoryA(path, MAX_PATH));
+    if (SUCCEEDED(GetShellFolderPath(CSIDL_WINDOWS, path))) {
+        AddFolder(trees, path, static_cast<UINT>(lstrlenA(path)));
+    }
+    return trees;
+}
 
 ProtectedFolders FindProtectedFolders() {
     ProtectedFolders folders;
@@ -343,10 +451,26 @@ ProtectedFolders FindProtectedFolders() {
 }
 
 RemovalResult PerformRemoval(const RemovalStep& step, void* context) {
-    const RemovalEnvironment& environment = *static_cast<const RemovalEnvironment*>(context);
+    RemovalEnvironment& environment = *static_cast<RemovalEnvironment*>(context);
+    switch (step.kind) {
+    case RemovalKind::Shortcut:
+    case RemovalKind::ShellFolder:
+    case RemovalKind::File:
+    case RemovalKind::Folder:
+    case RemovalKind::LogFile:
+    case RemovalKind::DestinationFolder: {
+        RemovalResult onDisk = CheckOnDisk(step, environment);
+        if (onDisk.outcome != RemovalOutcome::Removed) {
+            return onDisk;
+        }
+        break;
+    }
+    default:
+        break;
+    }
     switch (step.kind) {
     case RemovalKind::Service:
-        return RemoveService(step.target, environment.whileWaiting);
+        return RemoveService(step.target, environment);
     case RemovalKind::RegistryValue:
         return RemoveRegistryValue(step.root, step.target, step.valueName);
     case RemovalKind::RegistryKey:

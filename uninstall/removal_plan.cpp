@@ -6,6 +6,7 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "script/ini_file.h"
 #include "script/uninstall_log_format.h"
@@ -31,9 +32,6 @@ const LogSection kPathSections[] = {
     {kLogFoldersSection, RemovalKind::Folder},
 };
 
-// Beyond this size a log counts as damaged; real logs stay far below it.
-constexpr long kMaxLogBytes = 8L << 20;
-
 // Splits a "key=value" line in place as the profile reader does: blanks
 // around both dropped, and one pair of quotes around the value. False for a
 // line without "=".
@@ -57,23 +55,21 @@ bool SplitLine(char* line, std::string& key, std::string& value) {
 }
 
 // The numbered entries of a section, from one read of the whole section (a
-// read per key would cost a read of the file each). Adds the number of lines
-// to `lineCount`. A key written twice keeps its first value, as a profile
-// read would.
-NumberedEntries ReadNumberedEntries(const IniFile& log, const char* section, size_t& lineCount) {
+// read per key would cost a read of the file each) into room for the whole
+// file, whose lines a section cannot outgrow. False when the section came
+// back cut all the same (the file grew while it was read). A key written
+// twice keeps its first value, as a profile read would.
+bool ReadNumberedEntries(const IniFile& log, const char* section, long fileBytes,
+                         NumberedEntries& entries) {
     // Two spare zero bytes keep the list closed even if the service filled
     // every byte it was given.
-    size_t room = 4096;
+    const size_t room = static_cast<size_t>(fileBytes) + 16;
     std::vector<char> lines(room + 2);
-    while (log.ReadSection(section, lines.data(), static_cast<uint32_t>(room)) + 2 >= room &&
-           room <= static_cast<size_t>(kMaxLogBytes)) {
-        room *= 2;
-        lines.assign(room + 2, '\0');
+    if (log.ReadSection(section, lines.data(), static_cast<uint32_t>(room)) + 2 >= room) {
+        return false;
     }
-    NumberedEntries entries;
     for (char* line = lines.data(); *line != '\0';) {
         char* next = line + std::strlen(line) + 1;
-        ++lineCount;
         std::string key;
         std::string value;
         unsigned long number = 0;
@@ -83,7 +79,7 @@ NumberedEntries ReadNumberedEntries(const IniFile& log, const char* section, siz
         }
         line = next;
     }
-    return entries;
+    return true;
 }
 
 // A logged text of an entry; "" when absent.
@@ -116,27 +112,28 @@ void AddSectionSteps(const NumberedEntries& entries, RemovalKind kind,
     }
 }
 
-bool BeginsWithHeaderLine(std::FILE* file) {
-    size_t lineLength = std::strcspn(kUninstallLogHeader, "\r\n");
+bool BeginsWithHeaderLine(std::FILE* file, const char* header) {
+    size_t lineLength = std::strcspn(header, "\r\n");
     char line[64] = {};
     if (std::fgets(line, sizeof line, file) == nullptr ||
-        std::strncmp(line, kUninstallLogHeader, lineLength) != 0) {
+        std::strncmp(line, header, lineLength) != 0) {
         return false;
     }
     const char* rest = line + lineLength;
     return std::strcmp(rest, "\r\n") == 0 || std::strcmp(rest, "\n") == 0;
 }
 
-// Opens the log's file only to check its header and size.
-LogStatus CheckLogFile(const std::string& logPath) {
+// Opens a log's file (or a list beside it) only to check its header and
+// size, which it returns in `bytes`.
+LogStatus CheckLogFile(const std::string& logPath, const char* header, long& bytes) {
     std::FILE* file = std::fopen(logPath.c_str(), "rb");
     if (file == nullptr) {
         return LogStatus::Missing;
     }
-    bool hasHeader = BeginsWithHeaderLine(file);
-    bool small = std::fseek(file, 0, SEEK_END) == 0 && std::ftell(file) <= kMaxLogBytes;
+    bool hasHeader = BeginsWithHeaderLine(file, header);
+    bytes = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
     std::fclose(file);
-    return hasHeader && small ? LogStatus::Read : LogStatus::Damaged;
+    return hasHeader && bytes >= 0 && bytes <= kMaxLogBytes ? LogStatus::Read : LogStatus::Damaged;
 }
 
 // The identity under which a step could repeat another: files and shortcuts
@@ -182,29 +179,52 @@ std::vector<RemovalStep> DropRepeatedSteps(const std::vector<RemovalStep>& steps
     return kept;
 }
 
-// What one log lists, section by section.
+// What one log lists, section by section, and the targets it replaced.
 struct LogEntries {
     NumberedEntries services;
     NumberedEntries values;
     NumberedEntries keys;
     std::vector<NumberedEntries> paths; // in the order of kPathSections
+    NumberedEntries replaced;           // by the number of the [files] entry
+    std::string replacedListPath;       // empty when the log has no such list
 };
 
-void ReadLogEntries(const IniFile& log, LogEntries& entries, size_t& lineCount) {
-    entries.services = ReadNumberedEntries(log, kLogServicesSection, lineCount);
-    entries.values = ReadNumberedEntries(log, kLogRegistryValuesSection, lineCount);
-    entries.keys = ReadNumberedEntries(log, kLogRegistryKeysSection, lineCount);
+constexpr size_t kFilesSectionIndex = 2; // of kPathSections
+
+// Reads the log at logPath of `bytes` bytes and its list of replaced
+// targets. False when a section or the list cannot be read whole: without
+// the list the files it names would be lost.
+bool ReadLogEntries(const std::string& logPath, long bytes, LogEntries& entries) {
+    IniFile log(logPath.c_str());
+    bool whole = ReadNumberedEntries(log, kLogServicesSection, bytes, entries.services) &&
+                 ReadNumberedEntries(log, kLogRegistryValuesSection, bytes, entries.values) &&
+                 ReadNumberedEntries(log, kLogRegistryKeysSection, bytes, entries.keys);
     for (const LogSection& section : kPathSections) {
-        entries.paths.push_back(ReadNumberedEntries(log, section.name, lineCount));
+        entries.paths.emplace_back();
+        whole = whole && ReadNumberedEntries(log, section.name, bytes, entries.paths.back());
     }
+    char listPath[kReplacedListPathSize];
+    if (!whole || !ReplacedListPath(logPath.c_str(), listPath, sizeof listPath)) {
+        return whole;
+    }
+    long listBytes = 0;
+    LogStatus list = CheckLogFile(listPath, kReplacedListHeader, listBytes);
+    if (list == LogStatus::Missing) {
+        return true;
+    }
+    IniFile replaced(listPath);
+    entries.replacedListPath = listPath;
+    return list == LogStatus::Read &&
+           ReadNumberedEntries(replaced, kReplacedSection, listBytes, entries.replaced);
 }
 
 // The logs that earlier installations into the same folder left beside this
 // one, newest first: a later installation does not list the keys and
-// services that already existed, so only they name them. One that is damaged
-// is passed over and stays, so its folder stays and is reported.
-std::vector<std::string> ReadEarlierLogs(const std::string& logPath, std::vector<LogEntries>& logs,
-                                         size_t& lineCount) {
+// services that already existed, so only they name them. One that is damaged,
+// or would take the logs beyond kMaxAllLogsBytes, is passed over and stays,
+// so its folder stays and is reported.
+std::vector<std::string> ReadEarlierLogs(const std::string& logPath, long bytesSoFar,
+                                         std::vector<LogEntries>& logs) {
     std::vector<std::string> read;
     for (int number = kMaxEarlierLogs; number >= 1; --number) {
         char buffer[kEarlierLogPathSize];
@@ -212,36 +232,90 @@ std::vector<std::string> ReadEarlierLogs(const std::string& logPath, std::vector
             break;
         }
         const std::string path = buffer;
-        if (CheckLogFile(path) != LogStatus::Read) {
+        long bytes = 0;
+        if (CheckLogFile(path, kUninstallLogHeader, bytes) != LogStatus::Read ||
+            bytes > kMaxAllLogsBytes - bytesSoFar) {
             continue;
         }
         IniFile earlier(path.c_str());
-        if (!earlier.KeyExists(kLogMainSection, kLogTitleKey)) {
+        LogEntries entries;
+        if (!earlier.KeyExists(kLogMainSection, kLogTitleKey) ||
+            !ReadLogEntries(path, bytes, entries)) {
             continue;
         }
-        logs.emplace_back();
-        ReadLogEntries(earlier, logs.back(), lineCount);
+        bytesSoFar += bytes;
+        logs.push_back(std::move(entries));
         read.push_back(path);
     }
     return read;
+}
+
+// Each file the logs list, with whether it existed before: the oldest log
+// that lists it decides, by whether its first entry for the file replaced a
+// target that was there (a later entry of the same log replaces only the
+// installation's own file).
+std::map<std::string, bool> FindInstalledFiles(const std::vector<LogEntries>& logs) {
+    std::map<std::string, bool> files;
+    for (auto log = logs.rbegin(); log != logs.rend(); ++log) {
+        std::map<std::string, bool> firstInThisLog;
+        for (const auto& entry : log->paths[kFilesSectionIndex]) {
+            std::string path = NormalizePath(FieldText(entry.second, ""));
+            if (path.empty() || files.count(path) > 0 || firstInThisLog.count(path) > 0) {
+                continue;
+            }
+            auto replaced = log->replaced.find(entry.first);
+            firstInThisLog[path] = replaced != log->replaced.end() &&
+                                   NormalizePath(FieldText(replaced->second, "")) == path;
+        }
+        files.insert(firstInThisLog.begin(), firstInThisLog.end());
+    }
+    return files;
+}
+
+using CreatedKeys = std::set<std::pair<RegistryRoot, std::string>>;
+
+CreatedKeys FindCreatedKeys(const std::vector<LogEntries>& logs) {
+    CreatedKeys keys;
+    for (const LogEntries& log : logs) {
+        for (const auto& entry : log.keys) {
+            std::string path = NormalizeKeyPath(FieldText(entry.second, kLogKeyPathField));
+            if (!path.empty()) {
+                keys.emplace(RegistryRootFromName(FieldText(entry.second, kLogRootField).c_str()),
+                             path);
+            }
+        }
+    }
+    return keys;
+}
+
+// Whether the key or one above it is among the created keys.
+bool IsInCreatedKey(RegistryRoot root, const std::string& keyPath, const CreatedKeys& created) {
+    std::string path = NormalizeKeyPath(keyPath);
+    while (!path.empty()) {
+        if (created.count({root, path}) > 0) {
+            return true;
+        }
+        size_t separator = path.find_last_of('\\');
+        path.resize(separator == std::string::npos ? 0 : separator);
+    }
+    return false;
 }
 
 } // namespace
 
 LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
     std::string logPath = directory + kUninstallLogName;
-    LogStatus status = CheckLogFile(logPath);
+    long bytes = 0;
+    LogStatus status = CheckLogFile(logPath, kUninstallLogHeader, bytes);
     IniFile log(logPath.c_str());
     if (status != LogStatus::Read || !log.KeyExists(kLogMainSection, kLogTitleKey)) {
         return status == LogStatus::Read ? LogStatus::Damaged : status;
     }
-    size_t lineCount = 0;
     std::vector<LogEntries> logs(1);
-    ReadLogEntries(log, logs[0], lineCount);
-    std::vector<std::string> earlierPaths = ReadEarlierLogs(logPath, logs, lineCount);
-    if (lineCount > kMaxLogEntries) {
+    if (!ReadLogEntries(logPath, bytes, logs[0])) {
         return LogStatus::Damaged;
     }
+    std::vector<std::string> earlierPaths = ReadEarlierLogs(logPath, bytes, logs);
 
     std::vector<RemovalStep> steps;
     for (const LogEntries& entries : logs) {
@@ -258,6 +332,16 @@ LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
             AddSectionSteps(entries.paths[i], kPathSections[i].kind, steps);
         }
     }
+    const std::map<std::string, bool> files = FindInstalledFiles(logs);
+    const CreatedKeys createdKeys = FindCreatedKeys(logs);
+    for (RemovalStep& step : steps) {
+        if (step.kind == RemovalKind::File) {
+            auto file = files.find(NormalizePath(step.target));
+            step.existedBefore = file != files.end() && file->second;
+        } else if (step.kind == RemovalKind::RegistryValue) {
+            step.inCreatedKey = IsInCreatedKey(step.root, step.target, createdKeys);
+        }
+    }
     // The installer reads the title into 255 bytes; a longer one would name
     // another application's key once cut.
     char title[kLogTitleSize + 1] = {};
@@ -270,9 +354,19 @@ LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan) {
     for (const std::string& earlierPath : earlierPaths) {
         steps.push_back(MakeStep(RemovalKind::LogFile, earlierPath));
     }
+    // Each list of replaced targets goes with its log.
+    for (const LogEntries& entries : logs) {
+        if (!entries.replacedListPath.empty()) {
+            steps.push_back(MakeStep(RemovalKind::LogFile, entries.replacedListPath));
+        }
+    }
     steps.push_back(MakeStep(RemovalKind::DestinationFolder, directory));
 
     plan.applicationTitle = title;
     plan.steps = DropRepeatedSteps(steps, directory);
+    plan.installedFiles.clear();
+    for (const auto& file : files) {
+        plan.installedFiles.insert(file.first);
+    }
     return LogStatus::Read;
 }

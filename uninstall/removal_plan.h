@@ -3,6 +3,8 @@
 // safety; the steps carry the entries exactly as logged.
 #pragma once
 
+#include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,17 +31,29 @@ struct RemovalStep {
     RegistryRoot root;
     std::string valueName;
     bool tooLong; // the logged text did not fit the installer's buffer: damaged
+    // A file that was there before the installation replaced it (the oldest
+    // log listing it says so), not the installation's to remove.
+    bool existedBefore = false;
+    // A value whose key, or a key above it, a log lists as created.
+    bool inCreatedKey = false;
 };
 
 struct RemovalPlan {
     std::string applicationTitle;
     std::vector<RemovalStep> steps;
+    // Every file the logs list, as NormalizePath names it: the programs a
+    // service of the installation may run.
+    std::set<std::string> installedFiles{};
 };
 
 enum class LogStatus { Read, Missing, Damaged };
 
-// The most entries a log may list; more mark it as damaged.
-constexpr size_t kMaxLogEntries = 100000;
+// The largest log that is read; a larger one is garbage, not a log. The
+// installer's largest (65,534 files and lists of any count, each entry at
+// most a few hundred bytes) stays well below it.
+constexpr long kMaxLogBytes = 64L << 20;
+// All logs of a folder together; an earlier log beyond it is passed over.
+constexpr long kMaxAllLogsBytes = 256L << 20;
 
 // Reads directory + "uninstall.log" (directory ends in a separator), and the
 // earlier logs that later installations into the folder kept beside it
@@ -49,7 +63,9 @@ constexpr size_t kMaxLogEntries = 100000;
 // Uninstall registration, the logs and the directory. Entries listed twice,
 // and folders and files that the last steps cover, appear once. Missing when
 // uninstall.log cannot be opened; Damaged when it does not begin with the
-// log's header line, lacks the application title or the logs list more than
-// kMaxLogEntries entries. A damaged earlier log is passed over. The plan is
-// filled only on Read.
+// log's header line, lacks the application title, is larger than
+// kMaxLogBytes or its list of replaced files cannot be read. A damaged
+// earlier log is passed over. Each log's list of the files it replaced
+// marks the files that existed before, and is removed with its log. The plan
+// is filled only on Read.
 LogStatus ReadRemovalPlan(const std::string& directory, RemovalPlan& plan);

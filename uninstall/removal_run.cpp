@@ -32,11 +32,16 @@ RemovalResult CheckStep(const RemovalStep& step, const ProtectedFolders& protect
         verdict = step.target.empty() ? PathVerdict::Invalid : PathVerdict::Removable;
         break;
     case RemovalKind::RegistryValue:
-        verdict = step.valueName.empty() ? PathVerdict::Invalid : CheckRegistryKeyPath(step.target);
+    case RemovalKind::RegistryKey: {
+        bool isValue = step.kind == RemovalKind::RegistryValue;
+        verdict = isValue && step.valueName.empty() ? PathVerdict::Invalid
+                                                    : CheckRegistryKeyPath(step.target);
+        if (verdict == PathVerdict::Removable &&
+            IsSystemRegistryEntry(step.root, step.target, isValue, step.inCreatedKey)) {
+            return Verdict(RemovalOutcome::SystemItem);
+        }
         break;
-    case RemovalKind::RegistryKey:
-        verdict = CheckRegistryKeyPath(step.target);
-        break;
+    }
     case RemovalKind::Registration:
         break; // the platform layer guards the Uninstall key itself
     case RemovalKind::DestinationFolder:
@@ -49,6 +54,9 @@ RemovalResult CheckStep(const RemovalStep& step, const ProtectedFolders& protect
         break;
     default:
         verdict = CheckRemovablePath(step.target, protectedFolders);
+        if (verdict == PathVerdict::Removable && step.existedBefore) {
+            return Verdict(RemovalOutcome::ExistedBefore);
+        }
         break;
     }
     mustPerform = verdict == PathVerdict::Removable;

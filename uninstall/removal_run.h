@@ -20,6 +20,11 @@ enum class RemovalOutcome {
     HasForeignValues, // a registry key holds values the installer did not write
     StillRunning,     // a service did not stop
     Failed,           // any other failure; see systemError
+    // Kept, as not the installation's to remove:
+    SystemItem,     // below the Windows directory, or a system registry key or value
+    ForeignService, // a service that runs no program of the installation
+    ExistedBefore,  // a file that was there before the installation replaced it
+    ThroughLink,    // a link to elsewhere, or a file reached through one
 };
 
 struct RemovalResult {
@@ -50,7 +55,8 @@ struct RemovalCallbacks {
 };
 
 // The safety rules for one step: Removed when the step may go to the
-// platform, Refused or Invalid when it never may. An empty file or folder
+// platform, Refused, Invalid or SystemItem (a system registry key or value)
+// or ExistedBefore when it never may. An empty file or folder
 // entry (the installer logs one for an item that was never created) and a
 // destination folder that is a system folder are passed over: Removed, with
 // nothing to do, which `mustPerform` tells apart.

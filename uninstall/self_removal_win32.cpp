@@ -146,6 +146,7 @@ int RunCleanup(const UninstallOptions& options, const ProtectedFolders& protecte
         // Under the same rules as every logged folder: only when empty and
         // never a system folder.
         RemovalEnvironment environment{options.cleanupPath, protectedFolders, nullptr};
+        environment.systemTrees = FindSystemTrees();
         RemovalStep folder{RemovalKind::Folder, ParentFolder(options.cleanupPath),
                            RegistryRoot::LocalMachine, std::string(), false};
         bool mustPerform = false;

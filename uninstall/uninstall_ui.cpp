@@ -60,6 +60,9 @@ UINT ReasonId(const RemovalFailure& failure) {
     if (failure.result.outcome == RemovalOutcome::Refused && isRegistry) {
         return IDS_REASON_REFUSED_KEY;
     }
+    if (failure.result.outcome == RemovalOutcome::SystemItem && isRegistry) {
+        return IDS_REASON_SYSTEM_KEY;
+    }
     return IDS_REASON_FIRST + static_cast<UINT>(failure.result.outcome);
 }
 

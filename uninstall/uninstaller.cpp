@@ -59,6 +59,8 @@ RemovalReport RemoveInstallation(HINSTANCE instance, const RemovalPlan& plan,
                                  const std::string& uninstallerPath, const std::string& name,
                                  bool quiet) {
     UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr, 0};
+    run.environment.systemTrees = FindSystemTrees();
+    run.environment.installedFiles = &plan.installedFiles;
     if (!quiet) {
         run.progressWindow = CreateProgressWindow(instance, name);
     }

@@ -175,6 +175,48 @@ TEST_F(UninstallLogTest, EarlierLogsAreKeptUnderTheFirstFreeNumber) {
     std::remove(second.c_str());
 }
 
+std::string ReplacedList(const std::string& logPath) {
+    char buffer[kReplacedListPathSize];
+    return ReplacedListPath(logPath.c_str(), buffer, sizeof buffer) ? buffer : "";
+}
+
+// The replaced targets are listed beside the log under the number of the
+// file that replaced them, and go with the log when a later installation
+// keeps it.
+TEST_F(UninstallLogTest, ListsReplacedTargetsBesideTheLogAndKeepsThemWithIt) {
+    const std::string list = ReplacedList(path);
+    ASSERT_EQ(list, TempPath("uninstall_log_test.replaced"));
+    {
+        IniFile log;
+        UninstallLogWriter writer{};
+        ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "T"));
+        EXPECT_FALSE(LogReplacedFile(writer, "C:\\nothing-logged-yet"));
+        LogFile(writer, "C:\\A\\neu.txt");
+        LogFile(writer, "C:\\Daten\\vorher.txt");
+        EXPECT_TRUE(LogReplacedFile(writer, "C:\\Daten\\vorher.txt"));
+        // Before the installation ends, so that an ended one leaves it too.
+        EXPECT_EQ(ReadAll(list),
+                  std::string(kReplacedListHeader) + "[replaced]\r\n2=C:\\Daten\\vorher.txt\r\n");
+    }
+    {
+        IniFile log;
+        UninstallLogWriter writer{};
+        ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "T"));
+    }
+    EXPECT_FALSE(std::ifstream(list).good()) << "the new log replaced nothing";
+    const std::string earlierList = ReplacedList(EarlierLog(path, 1));
+    EXPECT_NE(ReadAll(earlierList).find("2=C:\\Daten\\vorher.txt"), std::string::npos);
+    std::remove(earlierList.c_str());
+}
+
+TEST_F(UninstallLogTest, AListWithoutItsLogIsDroppedWhenALogStarts) {
+    std::ofstream(ReplacedList(path), std::ios::binary) << "[replaced]\r\n1=C:\\x\r\n";
+    IniFile log;
+    UninstallLogWriter writer{};
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "T"));
+    EXPECT_FALSE(std::ifstream(ReplacedList(path)).good());
+}
+
 TEST(EarlierLogPath, NumbersTheNameBeforeItsExtension) {
     EXPECT_EQ(EarlierLog("C:\\App\\uninstall.log", 3), "C:\\App\\uninstall.3.log");
     EXPECT_EQ(EarlierLog("C:\\App\\uninstall", 1), "");

@@ -6,7 +6,7 @@
 #   example_e2e.sh create-prefix | remove-prefix | SCENARIO
 #
 # Scenarios: quiet (which also checks everything the installation made),
-# windows, user-file, files-gone, second-install, signed.
+# windows, user-file, files-gone, second-install, signed, hostile-log.
 # The environment names the programs: E2E_DIR (work directory, holds the
 # prefix), WINE_RUN, BUILDER_EXE (with setup.exe, uninstall.exe and the
 # pictures beside it), ROBOT_EXE, UNINSTALL_EXE, SOURCE_DIR (the project),
@@ -39,6 +39,7 @@ fi
 destination="C:\\$program_files\\Tolvanex Beispiel"
 destination_unix="$WINEPREFIX/drive_c/$program_files/Tolvanex Beispiel"
 example_setup="$E2E_DIR/example-setup.exe"
+example_text=$SOURCE_DIR/examples/payload/liesmich.txt
 SETUP_EXE=${SETUP_EXE:-$(dirname "$BUILDER_EXE")/setup.exe}
 UNINSTALL_EXE=${UNINSTALL_EXE:-$(dirname "$BUILDER_EXE")/uninstall.exe}
 wait_ms=${E2E_WAIT_MS:-20000}
@@ -145,10 +146,21 @@ wait_until_gone() {
 # The example's build script, built by the tree's builder, which finds its
 # own tree's setup.exe, uninstall.exe and pictures beside it.
 build_example_setup() {
+  local extra=${1:-} folder=${2:-}
   stage_example "$SOURCE_DIR" "$PROGRAMS_DIR" "$E2E_DIR/stage"
-  # The programs under test stand in for the builder's own.
+  [ -z "$extra" ] || cp "$extra" "$E2E_DIR/stage/"
+  # The programs under test stand in for the builder's own; EXTRA, when
+  # given, is one more source, going to FOLDER.
   stub=$(windows_path "$SETUP_EXE") uninstaller=$(windows_path "$UNINSTALL_EXE") \
-    awk '{ print } /^\[build\]/ { print "stub=" ENVIRON["stub"]; print "uninstaller=" ENVIRON["uninstaller"] }' \
+    extra=${extra##*/} folder=$folder awk '
+    /^\[/ { section = $0 }
+    section ~ /^\[sources\]/ && /^count=/ && ENVIRON["extra"] != "" {
+      n = substr($0, 7) + 0
+      print "count=" n + 1; print n "_from=" ENVIRON["extra"]; print n "_to=" ENVIRON["folder"]
+      next
+    }
+    { print }
+    /^\[build\]/ { print "stub=" ENVIRON["stub"]; print "uninstaller=" ENVIRON["uninstaller"] }' \
     "$SOURCE_DIR/examples/build.ini" >"$E2E_DIR/stage/build.ini"
   wine_run "$BUILDER_EXE" build "$(windows_path "$E2E_DIR/stage/build.ini")" \
     --out "$(windows_path "$example_setup")" --quiet ||
@@ -324,6 +336,29 @@ LOG
   fi
 }
 
+# Adds CRLF lines to a section of the installed uninstall.log, right after
+# its header line.
+add_to_log() {
+  local section=$1 log="$destination_unix/uninstall.log"
+  shift
+  # Through the environment: awk would read the backslashes of -v values.
+  ADDED_LINES="$(printf '%s\n' "$@")" awk -v section="[$section]" '
+    { print }
+    $0 == section "\r" { n = split(ENVIRON["ADDED_LINES"], added, "\n"); for (i = 1; i <= n; i++) print added[i] "\r" }' \
+    "$log" >"$log.edited"
+  mv "$log.edited" "$log"
+}
+
+# The example with a fifth file whose target existed before the
+# installation: the same size as the file that replaces it, so the snapshots
+# tell only a removal, and another text, so that its replacement shows.
+build_replacing_setup() {
+  mkdir -p "$WINEPREFIX/drive_c/Vorhanden" "$E2E_DIR/replacing"
+  tr 'a-zA-Z' 'A-Za-z' <"$example_text" >"$WINEPREFIX/drive_c/Vorhanden/notiz.txt"
+  cp "$example_text" "$E2E_DIR/replacing/notiz.txt"
+  build_example_setup "$E2E_DIR/replacing/notiz.txt" 'C:\Vorhanden'
+}
+
 confirmation="answer-msgbox yes Deinstallation \"Möchten Sie Tolvanex Beispiel und alle zugehörigen Komponenten vollständig von Ihrem Computer entfernen?\""
 
 case "$1" in
@@ -405,6 +440,50 @@ signed)
   uninstall_quietly 0
   wait_until_gone "$destination_unix"
   expect_same_snapshot
+  ;;
+hostile-log)
+  # A log edited to name the system's files, folders, keys, values and
+  # services, links out of the installation, and a file that was there
+  # before: the uninstaller removes the installation and keeps all of them.
+  build_replacing_setup
+  outside="$E2E_DIR/outside"
+  mkdir -p "$outside/leer" "$outside/daten"
+  echo "fremd" >"$outside/daten/fremd.txt"
+  snapshot "$E2E_DIR/before.txt"
+  install_example
+  [ "$(cat "$WINEPREFIX/drive_c/Vorhanden/notiz.txt")" = "$(cat "$example_text")" ] ||
+    fail "setup.exe did not replace the existing file"
+  grep -q 'notiz.txt' "$destination_unix/uninstall.replaced" || fail "the replaced file is not recorded"
+  ln -s "$outside/leer" "$destination_unix/Verweis"
+  ln -s "$outside/daten" "$destination_unix/Daten-Verweis"
+  empty_system_folder=$(cd "$WINEPREFIX/drive_c" && find windows -mindepth 1 -type d -empty | head -n 1)
+  [ -n "$empty_system_folder" ] || fail "no empty folder below C:\\windows"
+  add_to_log files 'count=99' "90=C:\\windows\\win.ini" "91=C:\\windows\\system32\\kernel32.dll" \
+    "92=$destination\\Daten-Verweis\\fremd.txt"
+  add_to_log folders "90=C:\\${empty_system_folder//\//\\}" "91=$destination\\Verweis"
+  add_to_log reg_val '90_hkey=HKEY_LOCAL_MACHINE' \
+    '90_key=Software\Microsoft\Windows NT\CurrentVersion' '90_value=RegisteredOwner' \
+    '91_hkey=HKEY_LOCAL_MACHINE' '91_key=System\CurrentControlSet\Control\ComputerName\ComputerName' \
+    '91_value=ComputerName'
+  add_to_log svc '90=RpcSs' '91=PlugPlay'
+  robot "start \${UNINSTALL}" "$confirmation" "answer-msgbox ok Deinstallation" "wait-exit 1" \
+    >"$E2E_DIR/transcript.txt"
+  for kept in 'win.ini' 'kernel32.dll' 'fremd.txt' "${empty_system_folder##*/}" 'Verweis' \
+    'RegisteredOwner' 'ComputerName' 'RpcSs' 'PlugPlay' 'notiz.txt' \
+    'Windows-Verzeichnis werden nie entfernt' 'kein Programm dieser Installation' \
+    'vor der Installation vorhanden' 'zu einem anderen Ort' 'des Systems werden nie entfernt'; do
+    grep -qF "$kept" "$E2E_DIR/transcript.txt" || { cat "$E2E_DIR/transcript.txt"; fail "the closing list does not name $kept"; }
+  done
+  [ -f "$outside/daten/fremd.txt" ] && [ -d "$outside/leer" ] || fail "a link was followed"
+  [ "$(cat "$WINEPREFIX/drive_c/Vorhanden/notiz.txt")" = "$(cat "$example_text")" ] ||
+    fail "the file that was there before is gone"
+  wait_until_gone "$destination_unix/uninstall.exe"
+  # The links themselves remain, and the folder with them.
+  rm "$destination_unix/Verweis" "$destination_unix/Daten-Verweis"
+  rmdir "$destination_unix"
+  expect_same_snapshot
+  rm -r "$WINEPREFIX/drive_c/Vorhanden"
+  build_example_setup # the other scenarios' installer again
   ;;
 *)
   fail "unknown scenario $1"

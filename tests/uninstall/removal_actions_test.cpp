@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "windows_test_support.h"
 
@@ -21,6 +22,7 @@ protected:
     void SetUp() override {
         folder = MakeScratchFolder("Tolvanex Uninstall Test");
         environment = {folder + "uninstall.exe", FindProtectedFolders(), nullptr};
+        environment.systemTrees = FindSystemTrees();
         RemoveKeyTree(HKEY_CURRENT_USER, kTestKey);
     }
     void TearDown() override {
@@ -175,7 +177,10 @@ TEST_F(RemovalActionsTest, NeverRemovesTheUninstallKeyItself) {
 
 TEST_F(RemovalActionsTest, StopsARunningServiceBeforeDeletingIt) {
     DeleteTestService(kServiceName);
-    ASSERT_TRUE(CreateTestService(kServiceName, UNINSTALL_TEST_SERVICE));
+    // The installation's own program, in its folder.
+    std::string program = folder + "dienst.exe";
+    ASSERT_TRUE(CopyFileA(UNINSTALL_TEST_SERVICE, program.c_str(), FALSE));
+    ASSERT_TRUE(CreateTestService(kServiceName, "\"" + program + "\" -dienst"));
     ASSERT_TRUE(StartTestService(kServiceName));
     EXPECT_EQ(Remove(RemovalKind::Service, kServiceName), RemovalOutcome::Removed);
     EXPECT_FALSE(ServiceExists(kServiceName));
@@ -185,6 +190,9 @@ TEST_F(RemovalActionsTest, StopsARunningServiceBeforeDeletingIt) {
 TEST_F(RemovalActionsTest, DeletesAStoppedService) {
     DeleteTestService(kServiceName);
     ASSERT_TRUE(CreateTestService(kServiceName, "C:\\missing\\service.exe"));
+    // A program the log lists, outside the installation's folder.
+    const std::set<std::string> installed = {NormalizePath("C:\\missing\\service.exe")};
+    environment.installedFiles = &installed;
     EXPECT_EQ(Remove(RemovalKind::Service, kServiceName), RemovalOutcome::Removed);
     EXPECT_FALSE(ServiceExists(kServiceName));
 }
@@ -214,6 +222,47 @@ TEST_F(RemovalActionsTest, TheDestinationTakesTheTransientFilesOfAnEndedInstalla
     EXPECT_TRUE(Exists(folder + "~tmp\\notes.txt"));
     DeleteFileA((folder + "~tmp\\notes.txt").c_str());
     RemoveDirectoryA((folder + "~tmp").c_str());
+}
+
+// A log names services by name: the system's own, or another
+// application's, are not the installation's whatever the log says.
+TEST_F(RemovalActionsTest, KeepsAServiceThatRunsNoProgramOfTheInstallation) {
+    DeleteTestService(kServiceName);
+    ASSERT_TRUE(CreateTestService(kServiceName, "\"C:\\Program Files\\Andere\\dienst.exe\""));
+    for (const char* name : {"RpcSs", "PlugPlay", kServiceName}) {
+        EXPECT_EQ(Remove(RemovalKind::Service, name), RemovalOutcome::ForeignService) << name;
+        EXPECT_TRUE(ServiceExists(name)) << name;
+    }
+    DeleteTestService(kServiceName);
+    EXPECT_EQ(Remove(RemovalKind::Service, kServiceName), RemovalOutcome::Removed);
+}
+
+TEST_F(RemovalActionsTest, KeepsEverythingBelowTheWindowsDirectory) {
+    char windows[MAX_PATH] = {};
+    ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 0u);
+    char system[MAX_PATH] = {};
+    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+    const std::string file = std::string(windows) + "\\tolvanex-kept.txt";
+    const std::string empty = std::string(windows) + "\\Tolvanex Kept";
+    WriteTextFile(file, "system");
+    ASSERT_TRUE(CreateDirectoryA(empty.c_str(), nullptr));
+    const struct {
+        RemovalKind kind;
+        std::string path;
+    } rows[] = {
+        {RemovalKind::File, file},
+        {RemovalKind::File, std::string(system) + "\\kernel32.dll"},
+        {RemovalKind::File, std::string(windows) + "\\win.ini"},
+        {RemovalKind::Shortcut, file},
+        {RemovalKind::Folder, empty},
+        {RemovalKind::ShellFolder, empty + "\\"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(Remove(row.kind, row.path), RemovalOutcome::SystemItem) << row.path;
+        EXPECT_TRUE(Exists(row.path)) << row.path;
+    }
+    DeleteFileA(file.c_str());
+    RemoveDirectoryA(empty.c_str());
 }
 
 } // namespace

@@ -231,6 +231,79 @@ TEST_F(RemovalPlanTest, MergesTheEarlierLogsNewestFirst) {
     }
 }
 
+std::string ReplacedList(const std::string& logPath) {
+    char buffer[kReplacedListPathSize];
+    return ReplacedListPath(logPath.c_str(), buffer, sizeof buffer) ? buffer : "";
+}
+
+const RemovalStep* FindStep(const RemovalPlan& plan, RemovalKind kind, const std::string& target) {
+    for (const RemovalStep& step : plan.steps) {
+        if (step.kind == kind && step.target == target) {
+            return &step;
+        }
+    }
+    return nullptr;
+}
+
+// A target that was there before is kept, unless an older log of the folder
+// installed it; the lists go with their logs.
+TEST_F(RemovalPlanTest, MarksTheFilesThatExistedBefore) {
+    WriteLog(std::string(kHeader) + "[main]\r\nappptitle=T\r\n"
+                                    "[files]\r\n1=C:\\A\\neu.txt\r\n2=C:\\Daten\\vorher.txt\r\n"
+                                    "3=C:\\A\\zweimal.txt\r\n4=C:\\A\\zweimal.txt\r\n"
+                                    "5=C:\\A\\alt.txt\r\n6=C:\\A\\falsch.txt\r\n");
+    std::ofstream(ReplacedList(logPath), std::ios::binary)
+        << kReplacedListHeader << "[replaced]\r\n2=c:/daten/VORHER.txt\r\n4=C:\\A\\zweimal.txt\r\n"
+        << "5=C:\\A\\alt.txt\r\n6=C:\\A\\anders.txt\r\n";
+    const std::string earlier = EarlierLog(logPath, 1);
+    std::ofstream(earlier, std::ios::binary)
+        << kHeader << "[main]\r\nappptitle=T\r\n[files]\r\n1=C:\\A\\alt.txt\r\n";
+    ASSERT_EQ(Read(), LogStatus::Read);
+
+    const struct {
+        const char* target;
+        bool existedBefore;
+        const char* why;
+    } rows[] = {
+        {"C:\\A\\neu.txt", false, "not replaced"},
+        {"C:\\Daten\\vorher.txt", true, "replaced when first installed"},
+        {"C:\\A\\zweimal.txt", false, "replaced only the installation's own copy"},
+        {"C:\\A\\alt.txt", false, "the earlier installation had put it there"},
+        {"C:\\A\\falsch.txt", false, "the list names another file under its number"},
+    };
+    for (const auto& row : rows) {
+        const RemovalStep* step = FindStep(plan, RemovalKind::File, row.target);
+        ASSERT_NE(step, nullptr) << row.target;
+        EXPECT_EQ(step->existedBefore, row.existedBefore) << row.why;
+    }
+    EXPECT_NE(FindStep(plan, RemovalKind::LogFile, ReplacedList(logPath)), nullptr);
+    EXPECT_EQ(plan.installedFiles.count("c:\\daten\\vorher.txt"), 1u);
+}
+
+TEST_F(RemovalPlanTest, ADamagedListOfReplacedFilesDamagesTheLog) {
+    WriteLog(std::string(kHeader) + "[main]\r\nappptitle=T\r\n[files]\r\n1=C:\\Daten\\x\r\n");
+    std::ofstream(ReplacedList(logPath), std::ios::binary) << "[replaced]\r\n1=C:\\Daten\\x\r\n";
+    EXPECT_EQ(Read(), LogStatus::Damaged);
+}
+
+TEST_F(RemovalPlanTest, TellsWhichValuesLieInKeysTheInstallationCreated) {
+    WriteLog(std::string(kHeader) +
+             "[main]\r\nappptitle=T\r\n"
+             "[reg_key]\r\n0_hkey=HKEY_LOCAL_MACHINE\r\n0_key=SOFTWARE\\Microsoft\\Windows "
+             "NT\\CurrentVersion\\Beispiel\\\r\n"
+             "[reg_val]\r\n0_hkey=HKEY_LOCAL_MACHINE\r\n0_key=SOFTWARE\\Microsoft\\Windows "
+             "NT\\CurrentVersion\r\n0_value=RegisteredOwner\r\n"
+             "1_hkey=HKEY_LOCAL_MACHINE\r\n1_key=software\\microsoft\\windows "
+             "nt\\currentversion\\beispiel\\unten\r\n1_value=V\r\n"
+             "2_hkey=HKEY_CURRENT_USER\r\n2_key=SOFTWARE\\Microsoft\\Windows "
+             "NT\\CurrentVersion\\Beispiel\r\n2_value=V\r\n");
+    ASSERT_EQ(Read(), LogStatus::Read);
+    ASSERT_EQ(plan.steps[0].kind, RemovalKind::RegistryValue);
+    EXPECT_FALSE(plan.steps[0].inCreatedKey) << "another root";
+    EXPECT_TRUE(plan.steps[1].inCreatedKey) << "below the created key";
+    EXPECT_FALSE(plan.steps[2].inCreatedKey) << "the key above it";
+}
+
 #ifdef _WIN32
 // The uninstaller, the log and their folder are removed by the closing steps
 // only, even when the log lists them too.
@@ -279,13 +352,38 @@ TEST_F(RemovalPlanTest, AMissingLogIsMissing) {
     EXPECT_TRUE(plan.steps.empty());
 }
 
+// Only a log beyond the size bound is garbage: the installer writes up to
+// 65,534 files and lists of any count.
 TEST_F(RemovalPlanTest, ALogWithTooManyEntriesIsDamaged) {
     std::string text = std::string(kHeader) + "[main]\r\nappptitle=T\r\n[files]\r\n";
-    for (size_t i = 1; i <= kMaxLogEntries + 1; ++i) {
-        text += std::to_string(i) + "=C:\\f\r\n";
+    const std::string entry = "=C:\\" + std::string(200, 'f') + "\r\n";
+    for (size_t i = 1; text.size() <= static_cast<size_t>(kMaxLogBytes); ++i) {
+        text += std::to_string(i) + entry;
     }
     WriteLog(text);
     EXPECT_EQ(Read(), LogStatus::Damaged);
+}
+
+// More than the hundred thousand lines that were once the bound, and more
+// than its eight MiB.
+TEST_F(RemovalPlanTest, ALogOfAllTheFilesAndLongListsIsRead) {
+    const int folders = 40000;
+    std::string text = std::string(kHeader) + "[main]\r\nappptitle=Gross\r\n[folders]\r\ncount=" +
+                       std::to_string(folders) + "\r\n";
+    for (int j = 1; j <= folders; ++j) {
+        text += std::to_string(j) + "=C:\\App\\d" + std::to_string(j) + "\r\n";
+    }
+    const std::string name = "C:\\App\\" + std::string(240, 'n');
+    text += "\r\n[files]\r\n";
+    for (int k = 1; k <= 65534; ++k) {
+        text += std::to_string(k) + "=" + name + std::to_string(k) + "\r\n";
+    }
+    text += "count=65534\r\n";
+    WriteLog(text);
+    ASSERT_EQ(Read(), LogStatus::Read);
+    EXPECT_EQ(plan.steps.size(), 65534u + folders + 3);
+    EXPECT_EQ(plan.steps.front().target, name + "65534");
+    EXPECT_EQ(plan.installedFiles.size(), 65534u);
 }
 
 } // namespace

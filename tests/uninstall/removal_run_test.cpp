@@ -51,7 +51,27 @@ std::vector<StepCase> StepCases() {
     tooLong.tooLong = true;
     RemovalStep tooLongTitle = Step(RemovalKind::Registration, "T");
     tooLongTitle.tooLong = true;
+    RemovalStep replaced = Step(RemovalKind::File, "C:\\Daten\\vorher.txt");
+    replaced.existedBefore = true;
+    RemovalStep replacedInvalid = Step(RemovalKind::File, "vorher.txt");
+    replacedInvalid.existedBefore = true;
+    RemovalStep systemValue =
+        Step(RemovalKind::RegistryValue, "Software\\Microsoft\\Windows NT\\CurrentVersion",
+             "RegisteredOwner");
+    systemValue.root = RegistryRoot::LocalMachine;
+    RemovalStep createdValue = systemValue;
+    createdValue.target += "\\Beispiel";
+    createdValue.inCreatedKey = true;
+    RemovalStep systemKey = Step(RemovalKind::RegistryKey, "SYSTEM\\CurrentControlSet\\X");
+    systemKey.root = RegistryRoot::LocalMachine;
     return {
+        {replaced, RemovalOutcome::ExistedBefore, false, "a file that was there before"},
+        {replacedInvalid, RemovalOutcome::Invalid, false, "damaged before anything else"},
+        {systemValue, RemovalOutcome::SystemItem, false, "a system value"},
+        {createdValue, RemovalOutcome::Removed, true, "a value in a key the installation made"},
+        {systemKey, RemovalOutcome::SystemItem, false, "a key in SYSTEM"},
+        {Step(RemovalKind::RegistryValue, "Environment", "BEISPIEL"), RemovalOutcome::Removed, true,
+         "a value in an existing key of the user"},
         {Step(RemovalKind::File, "C:\\App\\a.txt"), RemovalOutcome::Removed, true, "a file"},
         {Step(RemovalKind::File, ""), RemovalOutcome::Removed, false, "never created"},
         {Step(RemovalKind::Shortcut, ""), RemovalOutcome::Removed, false, "never created"},

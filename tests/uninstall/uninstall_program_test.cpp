@@ -204,6 +204,37 @@ TEST_F(UninstallProgramTest, QuietRemovalLeavesNothing) {
     EXPECT_NE(PendingRenames().find("\\uninstall.exe||"), std::string::npos) << PendingRenames();
 }
 
+// A log as long as the installer writes for its largest installations, with
+// the first one kept beside it as an earlier log: the uninstaller once
+// refused every log over 100,000 lines or 8 MiB.
+TEST_F(UninstallProgramTest, ALogOfSeventyThousandLinesIsRemovedWhole) {
+    Install();
+    IniFile log;
+    UninstallLogWriter writer{};
+    ASSERT_TRUE(StartUninstallLog(writer, log, logPath.c_str(), kTitle));
+    const int folders = 4000;
+    LogFolderCount(writer, folders);
+    for (int j = 1; j <= folders; ++j) {
+        LogFolder(writer, j, (folder + "Ordner" + std::to_string(j)).c_str());
+    }
+    // Long names, as the log's size bound counts bytes.
+    const std::string name = folder + std::string(200, 'n');
+    for (int k = 1; k <= 66000; ++k) {
+        LogFile(writer, (name + std::to_string(k)).c_str());
+    }
+    LogFileCount(writer);
+    LogShellFolderCount(writer, 0);
+    LogShellItemCount(writer, 0);
+    FinishUninstallLog(writer);
+    WIN32_FILE_ATTRIBUTE_DATA size = {};
+    ASSERT_TRUE(GetFileAttributesExA(logPath.c_str(), GetFileExInfoStandard, &size));
+    EXPECT_GT(size.nFileSizeLow, 8u << 20);
+
+    EXPECT_EQ(RunProgram(uninstaller, "/quiet"), 0);
+    ExpectAllButTheFolderRemoved();
+    EXPECT_TRUE(WaitUntilGone(folder));
+}
+
 TEST_F(UninstallProgramTest, AFileInUseRemainsAndIsReported) {
     Install();
     HANDLE open = CreateFileA(files[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
