@@ -1,5 +1,6 @@
 #include "uninstall_log.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -129,18 +130,27 @@ bool ReplaceFile(UninstallLogWriter& writer) {
     return replaced && writer.file != nullptr;
 }
 
+// The end of the line that starts at `line`, its line break included.
+size_t LineEnd(const UninstallLogWriter& writer, size_t line) {
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(writer.text + line, '\n', writer.length - line));
+    return lineEnd != nullptr ? static_cast<size_t>(lineEnd - writer.text) + 1 : writer.length;
+}
+
+// Whether the line at `line`, ending at `end`, holds `key` before its "=".
+bool LineHasKey(const UninstallLogWriter& writer, size_t line, size_t end, Trimmed key) {
+    const char* text = writer.text + line;
+    const char* equals = static_cast<const char*>(std::memchr(text, '=', end - line));
+    return equals != nullptr &&
+           SameNameIgnoringCase(text, static_cast<size_t>(equals - text), key.start, key.length);
+}
+
 // Where a key's line lies in a section, or false.
 bool FindKeyLine(const UninstallLogWriter& writer, const LogSectionSpan& span, Trimmed key,
                  size_t& start, size_t& end) {
-    size_t line = span.start;
-    while (line < span.end) {
-        const char* text = writer.text + line;
-        const char* lineEnd = static_cast<const char*>(std::memchr(text, '\n', span.end - line));
-        size_t next =
-            lineEnd != nullptr ? static_cast<size_t>(lineEnd - writer.text) + 1 : span.end;
-        const char* equals = static_cast<const char*>(std::memchr(text, '=', next - line));
-        if (line > span.start && equals != nullptr &&
-            SameNameIgnoringCase(text, static_cast<size_t>(equals - text), key.start, key.length)) {
+    for (size_t line = span.start; line < span.end;) {
+        const size_t next = LineEnd(writer, line);
+        if (line > span.start && LineHasKey(writer, line, next, key)) {
             start = line;
             end = next;
             return true;
@@ -309,6 +319,22 @@ void LogFile(UninstallLogWriter& writer, const char* targetPath) {
     ++writer.fileCount;
 }
 
+namespace {
+
+// Lines are formatted with snprintf and written whole: the stream printf of
+// the C runtime the product links would bring a formatter of its own.
+bool WriteReplacedLine(std::FILE* list, const char* format, ...) {
+    char line[kLineRoom + 64];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    return length > 0 && static_cast<size_t>(length) < sizeof line &&
+           std::fwrite(line, 1, static_cast<size_t>(length), list) == static_cast<size_t>(length);
+}
+
+} // namespace
+
 bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath) {
     if (writer.broken || writer.fileCount == 0) {
         return false;
@@ -319,12 +345,12 @@ bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath) {
             (writer.replacedList = std::fopen(list, "wb")) == nullptr) {
             return false;
         }
-        std::fprintf(writer.replacedList, "%s[%s]\r\n", kReplacedListHeader, kReplacedSection);
+        WriteReplacedLine(writer.replacedList, "%s[%s]\r\n", kReplacedListHeader, kReplacedSection);
     }
     Trimmed target = Trim(targetPath);
     int number = kFirstLoggedFile + writer.fileCount - 1;
-    return std::fprintf(writer.replacedList, "%d=%.*s\r\n", number, static_cast<int>(target.length),
-                        target.start) > 0 &&
+    return WriteReplacedLine(writer.replacedList, "%d=%.*s\r\n", number,
+                             static_cast<int>(target.length), target.start) &&
            std::fflush(writer.replacedList) == 0;
 }
 

@@ -94,9 +94,11 @@ bool BelongsToInstallation(SC_HANDLE manager, const std::string& name,
     bool folderIsOwn = CheckRemovablePath(LongPath(folder), environment.protectedFolders) ==
                            PathVerdict::Removable &&
                        !IsInSystemTree(LongPath(folder), environment.systemTrees);
-    static const std::set<std::string> kNoFiles;
+    // Not a function's static: its guarded initialisation would bring the C++
+    // runtime's exception support into the program.
+    const std::set<std::string> noFiles;
     const std::set<std::string>& files =
-        environment.installedFiles != nullptr ? *environment.installedFiles : kNoFiles;
+        environment.installedFiles != nullptr ? *environment.installedFiles : noFiles;
     return ServiceBelongsToInstallation(commandLine, LongPath(folder), folderIsOwn, files,
                                         environment.systemTrees) ||
            ServiceBelongsToInstallation(commandLine, folder, folderIsOwn, files,

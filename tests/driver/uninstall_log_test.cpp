@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cctype>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -140,6 +144,51 @@ TEST_F(UninstallLogTest, EmptyListsStillLogTheirCounts) {
                                                     "count=0\n"
                                                     "[shell_items]\n"
                                                     "count=0\n");
+}
+
+// Thousands of keys, written again at random in other letter cases and
+// across sections: each key keeps one line, its first spelling and its last
+// value, as the profile writer's files have them, however large the log.
+TEST_F(UninstallLogTest, FindsEveryKeyAgainInALargeLog) {
+    struct Section {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> lines;
+    };
+    std::vector<Section> model = {{"files", {}}, {"reg_key", {}}, {"reg_val", {}}};
+    ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "Big"));
+    std::mt19937 random(7);
+    for (int i = 0; i < 6000; ++i) {
+        Section& section = model[random() % model.size()];
+        std::string key = "k" + std::to_string(random() % 2500);
+        if (random() % 2 == 0) {
+            key[0] = 'K';
+        }
+        const std::string value = "v" + std::to_string(i);
+        ASSERT_TRUE(WriteLogEntry(writer, section.name, key.c_str(), value.c_str()));
+        bool found = false;
+        for (auto& line : section.lines) {
+            if (std::tolower(line.first[0]) == std::tolower(key[0]) &&
+                line.first.substr(1) == key.substr(1)) {
+                line.second = value;
+                found = true;
+            }
+        }
+        if (!found) {
+            section.lines.emplace_back(key, value);
+        }
+    }
+    std::string expected = "[main]\nappptitle=Big\n";
+    // Each section whole, in whatever order their first entries opened them.
+    std::string body = BodyWithoutBlankLines(ReadAll(path));
+    for (const Section& section : model) {
+        std::string text = std::string("[") + section.name + "]\n";
+        for (const auto& line : section.lines) {
+            text += line.first + "=" + line.second + "\n";
+        }
+        EXPECT_NE(body.find(text), std::string::npos) << section.name;
+        expected += text;
+    }
+    EXPECT_EQ(body.size(), expected.size());
 }
 
 TEST_F(UninstallLogTest, ASecondLogStartsAfresh) {
