@@ -57,20 +57,8 @@ std::string_view Trim(std::string_view text) {
     return text.substr(0, end);
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return EqualIgnoringAsciiCase(a.data(), a.size(), b.data(), b.size());
 }
 
 bool ParseHeader(std::string_view line, std::string_view* name) {

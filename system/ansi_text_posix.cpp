@@ -1,14 +1,7 @@
 #include "ansi_text.h"
+#include "system/bounded_text.h"
 
 #include <cstring>
-
-namespace {
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-} // namespace
 
 bool IsLeadByte(char) {
     return false;

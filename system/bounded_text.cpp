@@ -60,6 +60,22 @@ bool IsSpaceCharacter(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualIgnoringAsciiCase(const char* a, size_t aLength, const char* b, size_t bLength) {
+    if (aLength != bLength) {
+        return false;
+    }
+    for (size_t i = 0; i < aLength; ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 uint32_t ParseUnsigned(const char* text, int radix) {
     while (IsSpaceCharacter(*text)) {
         ++text;

@@ -30,6 +30,12 @@
 // True for the blanks the C library's isspace knows in the "C" locale.
 bool IsSpaceCharacter(char c);
 
+// An ASCII letter in lower case, any other byte as it is: how the names of
+// sections, keys, entries and files compare where letter case does not
+// count (code-page text: ansi_text.h).
+char LowerAscii(char c);
+bool EqualIgnoringAsciiCase(const char* a, size_t aLength, const char* b, size_t bLength);
+
 // strtoul with a 32-bit result whatever the width of long: leading blanks,
 // an optional sign ("-" negates modulo 2^32), then digits of `radix` (2 to
 // 36; letters in either case). Radix 16 skips a "0x" before a digit; radix 0

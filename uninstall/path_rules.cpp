@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "script/constant_names.h"
+#include "system/bounded_text.h"
 
 namespace {
 
@@ -10,13 +11,9 @@ bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string LowerAscii(std::string text) {
     for (char& c : text) {
-        c = LowerAscii(c);
+        c = ::LowerAscii(c);
     }
     return text;
 }

@@ -1,4 +1,5 @@
 #include "uninstall/uninstall_options.h"
+#include "system/bounded_text.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -39,17 +40,7 @@ std::vector<std::string> SplitArguments(const char* commandLine) {
 }
 
 bool EqualsIgnoringCase(const std::string& text, const char* word) {
-    if (text.size() != std::strlen(word)) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        if (c != word[i]) {
-            return false;
-        }
-    }
-    return true;
+    return EqualIgnoringAsciiCase(text.data(), text.size(), word, std::strlen(word));
 }
 
 // A handle value written in decimal, nothing else.

@@ -52,4 +52,18 @@ TEST(BoundedText, CopiesOverlappingText) {
     EXPECT_STREQ(text, "cdef");
 }
 
+// Only ASCII letters fold: a byte of another code page stays what it is.
+TEST(AsciiCase, FoldsOnlyAsciiLetters) {
+    struct Row {
+        const char* a;
+        const char* b;
+        bool equal;
+    };
+    for (const Row& r :
+         {Row{"Shell_Items", "shell_items", true}, Row{"file_1", "FILE_1", true},
+          Row{"\xC4", "\xE4", false}, Row{"abc", "abcd", false}, Row{"a[b", "A{b", false}}) {
+        EXPECT_EQ(EqualIgnoringAsciiCase(r.a, strlen(r.a), r.b, strlen(r.b)), r.equal) << r.a;
+    }
+}
+
 } // namespace

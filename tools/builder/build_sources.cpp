@@ -13,6 +13,7 @@
 #endif
 
 #include "script/placeholders.h"
+#include "system/bounded_text.h"
 
 namespace fs = std::filesystem;
 
@@ -241,7 +242,7 @@ std::string FolderKey(std::string folder) {
         folder.pop_back();
     }
     for (char& c : folder) {
-        c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        c = c == '/' ? '\\' : LowerAscii(c);
     }
     return folder;
 }

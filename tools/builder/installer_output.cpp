@@ -15,6 +15,7 @@
 #include "tools/builder/progress_line.h"
 #include "tools/builder/sign_command.h"
 #include "tools/builder/worker_threads.h"
+#include "system/bounded_text.h"
 
 namespace {
 
@@ -227,16 +228,7 @@ bool ReadSourceDateEpoch(bool* hasEpoch, int64_t* epoch) {
 }
 
 bool EqualsIgnoringCase(const std::string& a, const char* b) {
-    if (a.size() != strlen(b)) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (tolower(static_cast<unsigned char>(a[i])) !=
-            tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return EqualIgnoringAsciiCase(a.data(), a.size(), b, strlen(b));
 }
 
 // Signs inPath into outPath; a command without "{in}" signs a copy placed at

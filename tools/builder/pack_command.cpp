@@ -12,6 +12,7 @@
 #include "archive/setup_archive.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/installer_output.h"
+#include "system/bounded_text.h"
 
 namespace fs = std::filesystem;
 
@@ -108,7 +109,7 @@ bool PlanItem(const char* item, std::vector<PlannedEntry>* plan) {
 std::string FoldedName(const std::string& name) {
     std::string folded = name;
     for (char& c : folded) {
-        c = c == '\\' ? '/' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        c = c == '\\' ? '/' : LowerAscii(c);
     }
     return folded;
 }

@@ -216,13 +216,9 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string LowerText(std::string text) {
     for (char& c : text) {
-        c = Lower(c);
+        c = LowerAscii(c);
     }
     return text;
 }
@@ -273,7 +269,7 @@ size_t Distance(const std::string& a, const std::string& b) {
         for (size_t j = 1; j <= b.size(); ++j) {
             const size_t above = row[j];
             row[j] = std::min({row[j] + 1, row[j - 1] + 1,
-                               diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1)});
+                               diagonal + (LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1)});
             diagonal = above;
         }
     }
@@ -416,7 +412,7 @@ std::string NormalizePath(const std::string& path) {
         }
         if (!replaced) {
             const char c = path[at++];
-            marked += c == '/' ? '\\' : Lower(c);
+            marked += c == '/' ? '\\' : LowerAscii(c);
         }
     }
     std::string folded;
@@ -1109,7 +1105,7 @@ std::string NormalizeKeyPath(const std::string& path) {
         if (c == '\\' && (normalized.empty() || normalized.back() == '\\')) {
             continue;
         }
-        normalized += Lower(c);
+        normalized += LowerAscii(c);
     }
     while (!normalized.empty() && normalized.back() == '\\') {
         normalized.pop_back();

@@ -1,4 +1,5 @@
 #include "tools/builder/script_document.h"
+#include "system/bounded_text.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -130,10 +131,6 @@ std::string Trim(const std::string& text, size_t begin, size_t end) {
         --end;
     }
     return text.substr(begin, end - begin);
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // One line of the file, without its line end, into the document.
