@@ -304,10 +304,10 @@ bool ParseIndex(const std::string& key, int* index, std::string* rest) {
     return true;
 }
 
-// The field of spec's keys that `rest` ("_dest") is, or -1.
-int FindField(const SectionSpec& spec, const std::string& rest) {
-    for (size_t i = 0; i < spec.keyCount; ++i) {
-        if (EqualNamesIgnoringCase(rest, spec.keys[i].key + 2)) {
+// The field of rule's keys that `rest` ("_dest") is, or -1.
+int FindField(const SectionSpec& rule, const std::string& rest) {
+    for (size_t i = 0; i < rule.keyCount; ++i) {
+        if (EqualNamesIgnoringCase(rest, rule.keys[i].key + 2)) {
             return static_cast<int>(i);
         }
     }
@@ -629,7 +629,7 @@ void CheckName(CheckRun& run, const ScriptEntry& entry, const std::string& value
 }
 
 // The checks of one value that need nothing but the value and its kind.
-void CheckValue(CheckRun& run, const ScriptEntry& entry, const KeySpec& spec) {
+void CheckValue(CheckRun& run, const ScriptEntry& entry, const KeySpec& rule) {
     const std::string value = ProfileValue(entry);
     // Quotes written twice keep one pair: that is meant.
     const bool quotesKept =
@@ -637,40 +637,40 @@ void CheckValue(CheckRun& run, const ScriptEntry& entry, const KeySpec& spec) {
     if (entry.hasValue && value != entry.value && !quotesKept) {
         std::string text =
             "the profile reader takes the enclosing quotes off: setup.exe reads " + Quoted(value);
-        if (spec.key == kServiceBinaryPathKey) {
+        if (rule.key == kServiceBinaryPathKey) {
             text += "; to keep a quoted path, quote it twice (\"\"PATH\"\") or follow it with "
                     "its arguments";
         }
         Warn(run, entry.line, "enclosing-quotes", text);
     }
     bool cut = false;
-    if (spec.size > 0 && static_cast<int>(value.size()) > spec.size - 1) {
+    if (rule.size > 0 && static_cast<int>(value.size()) > rule.size - 1) {
         cut = true;
-        if (spec.kind == Kind::Path) {
+        if (rule.kind == Kind::Path) {
             Fail(run, entry.line, "path-too-long",
                  Number(value.size()) + " characters: setup.exe reads at most " +
-                     Number(spec.size - 1) + " and cuts the rest");
+                     Number(rule.size - 1) + " and cuts the rest");
         } else {
             Warn(run, entry.line, "text-too-long",
                  Number(value.size()) + " characters: setup.exe reads at most " +
-                     Number(spec.size - 1) + " and cuts the rest");
+                     Number(rule.size - 1) + " and cuts the rest");
         }
     }
-    CheckPlaceholders(run, entry, value, spec.expansion);
+    CheckPlaceholders(run, entry, value, rule.expansion);
     // destdir is measured with what setup.exe puts behind it (destdir-too-long).
-    if (!cut && spec.expansion != Expansion::None && spec.expansion != Expansion::AtStartup &&
-        spec.size > 0) {
-        const int limit = std::min(spec.size - 1, kLongestPath);
-        const int length = EstimateLength(run, value, spec.expansion);
+    if (!cut && rule.expansion != Expansion::None && rule.expansion != Expansion::AtStartup &&
+        rule.size > 0) {
+        const int limit = std::min(rule.size - 1, kLongestPath);
+        const int length = EstimateLength(run, value, rule.expansion);
         if (length > limit) {
-            Warn(run, entry.line, spec.kind == Kind::Path ? "path-too-long" : "text-too-long",
+            Warn(run, entry.line, rule.kind == Kind::Path ? "path-too-long" : "text-too-long",
                  "may be about " + Number(length) +
                      " characters after expansion (with the placeholder lengths in "
                      "tolvanex-build --help): setup.exe cuts it at " +
                      Number(limit));
         }
     }
-    switch (spec.kind) {
+    switch (rule.kind) {
     case Kind::Boolean:
         if (!value.empty() && !IsPlainBoolean(value)) {
             Warn(run, entry.line, "bad-boolean",
@@ -705,54 +705,54 @@ void CheckValue(CheckRun& run, const ScriptEntry& entry, const KeySpec& spec) {
 // --- Layout: sections and keys setup.exe reads --------------------------------
 
 const SectionSpec* FindSpec(const std::string& name, bool buildScript) {
-    for (const SectionSpec& spec : kSections) {
-        if (EqualNamesIgnoringCase(name, spec.name) && (!spec.builder || buildScript)) {
-            return &spec;
+    for (const SectionSpec& rule : kSections) {
+        if (EqualNamesIgnoringCase(name, rule.name) && (!rule.builder || buildScript)) {
+            return &rule;
         }
     }
     return nullptr;
 }
 
-bool IsKnownKey(const SectionSpec& spec, const std::string& key, bool hasSources) {
-    if (spec.numbering != Numbering::None && spec.numbering != Numbering::AnyKey &&
+bool IsKnownKey(const SectionSpec& rule, const std::string& key, bool hasSources) {
+    if (rule.numbering != Numbering::None && rule.numbering != Numbering::AnyKey &&
         EqualNamesIgnoringCase(key, kCountKey)) {
         return true;
     }
     int index;
     std::string rest;
-    switch (spec.numbering) {
+    switch (rule.numbering) {
     case Numbering::None:
-        for (size_t i = 0; i < spec.keyCount; ++i) {
-            if (EqualNamesIgnoringCase(key, spec.keys[i].key)) {
+        for (size_t i = 0; i < rule.keyCount; ++i) {
+            if (EqualNamesIgnoringCase(key, rule.keys[i].key)) {
                 return true;
             }
         }
-        return spec.keys == kBuildKeys && !hasSources && StartsWith(key, kAppEntryPrefix);
+        return rule.keys == kBuildKeys && !hasSources && StartsWith(key, kAppEntryPrefix);
     case Numbering::FromOne:
         return ParseIndex(key, &index, &rest) && rest.empty() && index >= 1;
     case Numbering::FromZero:
         return ParseIndex(key, &index, &rest) && rest.empty();
     case Numbering::Items:
-        return ParseIndex(key, &index, &rest) && FindField(spec, rest) >= 0;
+        return ParseIndex(key, &index, &rest) && FindField(rule, rest) >= 0;
     case Numbering::AnyKey:
         return true;
     }
     return true;
 }
 
-std::vector<std::string> KnownKeyNames(const SectionSpec& spec, const std::string& key) {
+std::vector<std::string> KnownKeyNames(const SectionSpec& rule, const std::string& key) {
     std::vector<std::string> names;
     int index = 0;
     std::string rest;
     const bool numbered = ParseIndex(key, &index, &rest);
-    for (size_t i = 0; i < spec.keyCount; ++i) {
-        if (spec.numbering == Numbering::None) {
-            names.push_back(spec.keys[i].key);
-        } else if (spec.numbering == Numbering::Items && numbered) {
-            names.push_back(ItemKeyName(spec.keys[i].key, index));
+    for (size_t i = 0; i < rule.keyCount; ++i) {
+        if (rule.numbering == Numbering::None) {
+            names.push_back(rule.keys[i].key);
+        } else if (rule.numbering == Numbering::Items && numbered) {
+            names.push_back(ItemKeyName(rule.keys[i].key, index));
         }
     }
-    if (spec.numbering != Numbering::None) {
+    if (rule.numbering != Numbering::None) {
         names.push_back(kCountKey);
     }
     return names;
@@ -761,9 +761,9 @@ std::vector<std::string> KnownKeyNames(const SectionSpec& spec, const std::strin
 void CheckLayout(CheckRun& run, bool hasSources) {
     const bool build = run.options.buildScript;
     std::vector<std::string> sectionNames;
-    for (const SectionSpec& spec : kSections) {
-        if (!spec.builder || build) {
-            sectionNames.push_back(spec.name);
+    for (const SectionSpec& rule : kSections) {
+        if (!rule.builder || build) {
+            sectionNames.push_back(rule.name);
         }
     }
     const char* reader = "setup.exe";
@@ -775,14 +775,14 @@ void CheckLayout(CheckRun& run, bool hasSources) {
             }
             continue;
         }
-        const SectionSpec* spec = FindSpec(section.name, build);
-        if (spec == nullptr) {
+        const SectionSpec* rule = FindSpec(section.name, build);
+        if (rule == nullptr) {
             Warn(run, section.line, "ignored-section",
                  "setup.exe never reads [" + section.name + "]" +
                      Suggestion(section.name, sectionNames));
             continue;
         }
-        reader = spec->builder ? "the builder" : "setup.exe";
+        reader = rule->builder ? "the builder" : "setup.exe";
         const ScriptSection* first = FindSection(run.document, section.name);
         if (first != &section) {
             Warn(run, section.line, "ignored-section",
@@ -798,14 +798,14 @@ void CheckLayout(CheckRun& run, bool hasSources) {
                 Warn(run, entry.line, "ignored-key",
                      Quoted(entry.key) + " again: " + reader + " reads only the first, at line " +
                          Number(FindEntry(section, entry.key)->line));
-            } else if (!IsKnownKey(*spec, entry.key, hasSources)) {
+            } else if (!IsKnownKey(*rule, entry.key, hasSources)) {
                 std::string text = std::string(reader) + " never reads " + Quoted(entry.key) +
                                    " in [" + section.name + "]";
-                if (spec->keys == kBuildKeys && hasSources &&
+                if (rule->keys == kBuildKeys && hasSources &&
                     StartsWith(entry.key, kAppEntryPrefix)) {
                     text += ": with [sources] the builder numbers the files itself";
                 } else {
-                    text += Suggestion(entry.key, KnownKeyNames(*spec, entry.key));
+                    text += Suggestion(entry.key, KnownKeyNames(*rule, entry.key));
                 }
                 Warn(run, entry.line, "ignored-key", text);
             }
@@ -826,13 +826,13 @@ struct ListItem {
 // checks the values of the items it will handle. Returns those items, in
 // order.
 std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
-                                const SectionSpec& spec) {
+                                const SectionSpec& rule) {
     std::vector<ListItem> items;
-    const ScriptSection* section = FindSection(document, spec.name);
+    const ScriptSection* section = FindSection(document, rule.name);
     if (section == nullptr) {
         return items;
     }
-    const int first = spec.numbering == Numbering::FromOne ? 1 : 0;
+    const int first = rule.numbering == Numbering::FromOne ? 1 : 0;
     std::map<int, ListItem> listed;
     for (const ScriptEntry& entry : section->entries) {
         int index;
@@ -841,7 +841,7 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
             !ParseIndex(entry.key, &index, &rest) || index < first) {
             continue;
         }
-        const int field = spec.numbering == Numbering::Items ? FindField(spec, rest)
+        const int field = rule.numbering == Numbering::Items ? FindField(rule, rest)
                           : rest.empty()                     ? 0
                                                              : -1;
         if (field < 0) {
@@ -849,12 +849,12 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
         }
         ListItem& item = listed[index];
         item.index = index;
-        item.fields.resize(spec.keyCount, nullptr);
+        item.fields.resize(rule.keyCount, nullptr);
         item.fields[static_cast<size_t>(field)] = &entry;
     }
     const ScriptEntry* countEntry = FindEntry(*section, kCountKey);
     const std::string countText = Value(countEntry);
-    const char* what = spec.builder ? "the builder" : "setup.exe";
+    const char* what = rule.builder ? "the builder" : "setup.exe";
     if (countText.empty()) {
         if (!listed.empty()) {
             Fail(run, LineOf(countEntry, section), "count-missing",
@@ -926,8 +926,8 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
                 itemLine = entry->line;
             }
         }
-        for (size_t i = 0; i < spec.keyCount; ++i) {
-            const KeySpec& key = spec.keys[i];
+        for (size_t i = 0; i < rule.keyCount; ++i) {
+            const KeySpec& key = rule.keys[i];
             const ScriptEntry* entry = item.fields[i];
             if (entry != nullptr) {
                 CheckValue(run, *entry, key);
@@ -1369,10 +1369,10 @@ void LearnPayload(CheckRun& run, bool hasSources) {
     }
 }
 
-const SectionSpec& Spec(const char* name) {
-    for (const SectionSpec& spec : kSections) {
-        if (std::strcmp(spec.name, name) == 0) {
-            return spec;
+const SectionSpec& SectionRules(const char* name) {
+    for (const SectionSpec& rule : kSections) {
+        if (std::strcmp(rule.name, name) == 0) {
+            return rule;
         }
     }
     return kSections[0];
@@ -1411,7 +1411,7 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
                      "]: the builder numbers the files from [" + kSourcesSection + "]; leave [" +
                      kFilesSection + "] out");
         }
-        CheckList(run, document, Spec(kSourcesSection));
+        CheckList(run, document, SectionRules(kSourcesSection));
     }
     const ScriptSection* build =
         options.buildScript ? FindSection(document, kBuildSection) : nullptr;
@@ -1419,22 +1419,22 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
         if (StartsWith(build->entries[i].key, kAppEntryPrefix)) {
             continue;
         }
-        const SectionSpec& spec = Spec(kBuildSection);
-        for (size_t k = 0; k < spec.keyCount; ++k) {
-            if (EqualNamesIgnoringCase(build->entries[i].key, spec.keys[k].key) &&
-                FindEntry(*build, spec.keys[k].key) == &build->entries[i]) {
-                CheckValue(run, build->entries[i], spec.keys[k]);
+        const SectionSpec& rule = SectionRules(kBuildSection);
+        for (size_t k = 0; k < rule.keyCount; ++k) {
+            if (EqualNamesIgnoringCase(build->entries[i].key, rule.keys[k].key) &&
+                FindEntry(*build, rule.keys[k].key) == &build->entries[i]) {
+                CheckValue(run, build->entries[i], rule.keys[k]);
             }
         }
     }
 
     for (const char* name : {kMainSection, kDialogsSection}) {
-        const SectionSpec& spec = Spec(name);
+        const SectionSpec& rule = SectionRules(name);
         const ScriptSection* section = FindSection(effective, name);
-        for (size_t k = 0; section != nullptr && k < spec.keyCount; ++k) {
-            const ScriptEntry* entry = FindEntry(*section, spec.keys[k].key);
+        for (size_t k = 0; section != nullptr && k < rule.keyCount; ++k) {
+            const ScriptEntry* entry = FindEntry(*section, rule.keys[k].key);
             if (entry != nullptr && entry->hasValue) {
-                CheckValue(run, *entry, spec.keys[k]);
+                CheckValue(run, *entry, rule.keys[k]);
             }
         }
     }
@@ -1443,7 +1443,7 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
     CheckPageText(run, kShowReadmeKey, kReadmeFile, kBuildReadmeKey, "missing-readme");
 
     Created created;
-    const std::vector<ListItem> folders = CheckList(run, effective, Spec(kFoldersSection));
+    const std::vector<ListItem> folders = CheckList(run, effective, SectionRules(kFoldersSection));
     if (run.filesKnown) {
         CheckFolderList(run, folders, &created);
     }
@@ -1464,13 +1464,14 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
     CheckFinishPage(run, created, kDoneShowLaunchKey, kDoneShowLaunchPathKey);
 
     const std::vector<ListItem> shellFolders =
-        CheckList(run, effective, Spec(kShellFoldersSection));
+        CheckList(run, effective, SectionRules(kShellFoldersSection));
     if (run.filesKnown) {
         CheckFolderList(run, shellFolders, &created);
     }
-    CheckShortcuts(run, CheckList(run, effective, Spec(kShellItemsSection)), created);
-    CheckRegistry(run, CheckList(run, effective, Spec(kRegistrySection)));
-    CheckServices(run, CheckList(run, effective, Spec(kServiceSection)), created, destination);
+    CheckShortcuts(run, CheckList(run, effective, SectionRules(kShellItemsSection)), created);
+    CheckRegistry(run, CheckList(run, effective, SectionRules(kRegistrySection)));
+    CheckServices(run, CheckList(run, effective, SectionRules(kServiceSection)), created,
+                  destination);
 
     std::stable_sort(found.begin(), found.end(), FindingBefore);
     findings->insert(findings->end(), found.begin(), found.end());
