@@ -45,20 +45,6 @@ Trimmed Trim(const char* text) {
     return Trimmed{text, length};
 }
 
-bool SameNameIgnoringCase(const char* a, size_t length, const char* b, size_t bLength) {
-    if (length != bLength) {
-        return false;
-    }
-    for (size_t i = 0; i < length; ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool Reserve(UninstallLogWriter& writer, size_t extra) {
     if (writer.length + extra <= writer.capacity) {
         return true;
@@ -142,7 +128,7 @@ bool LineHasKey(const UninstallLogWriter& writer, size_t line, size_t end, Trimm
     const char* text = writer.text + line;
     const char* equals = static_cast<const char*>(std::memchr(text, '=', end - line));
     return equals != nullptr &&
-           SameNameIgnoringCase(text, static_cast<size_t>(equals - text), key.start, key.length);
+           EqualIgnoringAsciiCase(text, static_cast<size_t>(equals - text), key.start, key.length);
 }
 
 // Where a key's line lies in a section, or false.
@@ -172,7 +158,7 @@ bool FileExists(const char* path) {
 LogSectionSpan* FindSection(UninstallLogWriter& writer, Trimmed name) {
     for (int i = 0; i < writer.sectionCount; ++i) {
         LogSectionSpan& span = writer.sections[i];
-        if (SameNameIgnoringCase(span.name, std::strlen(span.name), name.start, name.length)) {
+        if (EqualIgnoringAsciiCase(span.name, std::strlen(span.name), name.start, name.length)) {
             return &span;
         }
     }
