@@ -58,6 +58,10 @@ bool TakeSetupMutex() {
         }
     }
     SetupMutex = CreateMutexA(nullptr, FALSE, name);
+    // A mutex made by another user's setup may be closed to this one.
+    if (SetupMutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+        return false;
+    }
     if (SetupMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(SetupMutex);
         SetupMutex = nullptr;
