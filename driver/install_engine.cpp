@@ -1,7 +1,8 @@
 // The installation after the ready page: folders, application files, the
 // uninstaller, the .NET Framework, the Uninstall registration, shell folders,
 // shortcuts, registry entries and services, each recorded in uninstall.log
-// as it is done. No failure stops it; each is reported or passed over.
+// as it is done. No failure stops it; each is reported or passed over, and
+// each item's result goes into the /log file.
 #include "driver/setup_driver.h"
 
 #include <commctrl.h>
@@ -61,6 +62,25 @@ void Repaint() {
     UpdateWindow(Run.ProgressPage);
 }
 
+// A folder that exists already counts as made; a file in its place does not.
+DWORD FolderResult(BOOL created, const char* path) {
+    if (created) {
+        return 0;
+    }
+    DWORD error = GetLastError();
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return 0;
+    }
+    return error != 0 ? error : static_cast<DWORD>(ERROR_DIRECTORY);
+}
+
+// The calling thread's last error, never 0: for a failure without one.
+DWORD LastErrorOr(DWORD fallback) {
+    DWORD error = GetLastError();
+    return error != 0 ? error : fallback;
+}
+
 void SetProgress(int position) {
     SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETPOS,
                         static_cast<WPARAM>(position), 0);
@@ -83,13 +103,15 @@ void CreateDirectoryLevels(const char* path) {
             *p = '\\';
         }
     }
-    CreateInstallationFolder(partial);
+    HRESULT result = CreateInstallationFolder(partial);
+    SetLastError(ErrorFromResult(result));
+    ReportItem("Zielordner", partial, FolderResult(SUCCEEDED(result), partial));
 }
 
 void ShowErrorWithName(UINT textId, const char* caption, const char* name) {
     char* format = LoadResourceString(textId);
     char* text = FormatWithString(format, name);
-    MessageBoxA(Run.ProgressPage, text, caption, MB_OK | MB_ICONERROR);
+    ShowRunMessage(Run.ProgressPage, text, caption, MB_OK | MB_ICONERROR);
     delete[] text;
     delete[] format;
 }
@@ -115,7 +137,7 @@ void PlaceInstallDirectory(char* path) {
 
 void CreateFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kFoldersSection, kCountKey, 0, kDecimal);
-    CreateInstallationFolder(Run.DestinationDirectory);
+    (void)CreateInstallationFolder(Run.DestinationDirectory); // made and reported before
     LogFolderCount(log, count);
     // Each item is logged before it is made: an installation cut short
     // leaves nothing the log does not name.
@@ -123,11 +145,12 @@ void CreateFolders(UninstallLogWriter& log) {
         char path[MAX_PATH];
         ReadExpanded(kFoldersSection, ItemKey(j, "%s"), path, sizeof path);
         LogFolder(log, j, path);
-        CreateDirectoryA(path, nullptr);
+        ReportItem("Ordner", path, FolderResult(CreateDirectoryA(path, nullptr), path));
     }
 }
 
-void ReportFileNotCopied(const char* target) {
+void ReportFileNotCopied(const char* target, DWORD error) {
+    ReportItem("Datei", target, error);
     char* caption = LoadResourceString(IDS_ERROR_CAPTION);
     ShowErrorWithName(IDS_COPY_FAILED, caption, target);
     delete[] caption;
@@ -142,13 +165,15 @@ void MoveToTarget(const char* source, const char* target, UninstallLogWriter& lo
         LogReplacedFile(log, target);
     }
     if (MoveFileA(source, target)) {
+        ReportItem("Datei", target, 0);
         return;
     }
     DeleteFileA(target);
     if (MoveFileA(source, target)) {
+        ReportItem("Datei", target, 0);
         return;
     }
-    ReportFileNotCopied(target);
+    ReportFileNotCopied(target, LastErrorOr(ERROR_WRITE_FAULT));
     DeleteFileA(source);
 }
 
@@ -173,7 +198,7 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     if (extracted && JoinBoundedText(source, sizeof source, extraction, info.name)) {
         MoveToTarget(source, target, log);
     } else {
-        ReportFileNotCopied(target);
+        ReportFileNotCopied(target, ERROR_WRITE_FAULT);
     }
 }
 
@@ -199,6 +224,11 @@ bool InstallFiles(UninstallLogWriter& log) {
             InstallApplicationFile(k, info, extraction, log);
         } else if (IsUninstallerEntry(info.name)) {
             uninstallerPlaced = PayloadArchive.ExtractEntry(k, nullptr, false, nullptr);
+            char path[MAX_PATH];
+            if (!JoinBoundedText(path, sizeof path, Run.DestinationDirectory, kUninstallerFile)) {
+                uninstallerPlaced = false;
+            }
+            ReportItem("Deinstallationsprogramm", path, uninstallerPlaced ? 0 : ERROR_WRITE_FAULT);
             Repaint();
         }
     }
@@ -222,7 +252,14 @@ void InstallDotNetFramework() {
     }
     char commandLine[MAX_PATH + 100];
     if (FormatDotNetCommandLine(installer, commandLine, sizeof commandLine)) {
-        RunAndWait(commandLine);
+        DWORD exitCode = RunAndWait(commandLine);
+        // A restart that the framework asks for is setup's success too.
+        bool done = exitCode == 0 || exitCode == ERROR_SUCCESS_REBOOT_REQUIRED;
+        // A process that could not start returns its HRESULT.
+        DWORD error = static_cast<HRESULT>(exitCode) < 0
+                          ? ErrorFromResult(static_cast<HRESULT>(exitCode))
+                          : exitCode;
+        ReportItem(".NET Framework", installer, done ? 0 : error);
     }
     SetProgress(100);
 }
@@ -248,17 +285,45 @@ void RegisterUninstaller(bool uninstallerPlaced) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return;
     }
+    char fullPath[MAX_PATH + 96];
+    (void)JoinBoundedText(fullPath, sizeof fullPath, "HKEY_LOCAL_MACHINE\\", path); // for the log
     RegistryKey key;
     bool created = false;
-    if (FAILED(CreateRegistryKey(HKEY_LOCAL_MACHINE, path, key, created))) {
+    HRESULT result = CreateRegistryKey(HKEY_LOCAL_MACHINE, path, key, created);
+    if (FAILED(result)) {
+        ReportItem("Deinstallationseintrag", fullPath, ErrorFromResult(result));
         return;
     }
-    // A value that cannot be written is passed over, like the key.
-    SetRegistryText(key.handle, "UninstallString", uninstaller);
-    SetRegistryText(key.handle, "DisplayName", s.ApplicationTitle);
-    SetRegistryText(key.handle, "DisplayVersion", s.ApplicationVersion);
-    SetRegistryText(key.handle, "Publisher", s.PublisherName);
-    SetRegistryText(key.handle, "URLInfoAbout", s.PublisherUrl);
+    char quiet[MAX_PATH + 16];
+    // Only a whole path is worth quoting: a cut one would start another program.
+    bool quietFits = JoinBoundedText(quiet, sizeof quiet, "\"", uninstaller) &&
+                     AppendBoundedText(quiet, sizeof quiet, "\" /quiet");
+    // Kilobytes, rounded up, of the application's files.
+    DWORD kilobytes = (static_cast<DWORD>(Run.AppBytesTotal) + 1023) / 1024;
+    const DWORD one = 1;
+    // A value that cannot be written is passed over, like the key; the
+    // first failure is reported.
+    HRESULT results[] = {
+        SetRegistryText(key.handle, "UninstallString", uninstaller),
+        SetRegistryText(key.handle, "DisplayName", s.ApplicationTitle),
+        SetRegistryText(key.handle, "DisplayVersion", s.ApplicationVersion),
+        SetRegistryText(key.handle, "Publisher", s.PublisherName),
+        SetRegistryText(key.handle, "URLInfoAbout", s.PublisherUrl),
+        quietFits ? SetRegistryText(key.handle, "QuietUninstallString", quiet)
+                  : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+        SetRegistryText(key.handle, "InstallLocation", Run.DestinationDirectory),
+        SetRegistryText(key.handle, "DisplayIcon", uninstaller),
+        SetRegistryValue(key.handle, "EstimatedSize", REG_DWORD, &kilobytes, sizeof kilobytes),
+        SetRegistryValue(key.handle, "NoModify", REG_DWORD, &one, sizeof one),
+        SetRegistryValue(key.handle, "NoRepair", REG_DWORD, &one, sizeof one),
+    };
+    for (HRESULT r : results) {
+        if (FAILED(r)) {
+            result = r;
+            break;
+        }
+    }
+    ReportItem("Deinstallationseintrag", fullPath, ErrorFromResult(result));
 }
 
 void CreateShellFolders(UninstallLogWriter& log) {
@@ -267,7 +332,7 @@ void CreateShellFolders(UninstallLogWriter& log) {
         char path[MAX_PATH];
         ReadExpanded(kShellFoldersSection, ItemKey(i, "%s"), path, sizeof path);
         LogShellFolder(log, i, path);
-        CreateDirectoryA(path, nullptr);
+        ReportItem("Shell-Ordner", path, FolderResult(CreateDirectoryA(path, nullptr), path));
     }
     LogShellFolderCount(log, count);
 }
@@ -286,7 +351,9 @@ void CreateShellItems(UninstallLogWriter& log) {
         ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutArgumentsKey), arguments,
                      sizeof arguments);
         LogShellItem(log, i, shortcut);
-        CreateShortcut(target, shortcut, description, arguments, workingDirectory);
+        ReportItem("Verkn\xfcpfung", shortcut,
+                   ErrorFromResult(
+                       CreateShortcut(target, shortcut, description, arguments, workingDirectory)));
     }
     LogShellItemCount(log, count);
 }
@@ -299,13 +366,27 @@ struct RegistryEntry {
     char type[kRegistryNameSize];
 };
 
-void SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
+HRESULT SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
     DWORD type = RegistryValueTypeFromName(entry.type);
     unsigned char data[MAX_PATH];
     int32_t size = EncodeRegistryData(type, entry.data, data, sizeof data);
     if (size >= 0) {
-        SetRegistryValue(key, name, type, data, static_cast<DWORD>(size));
+        return SetRegistryValue(key, name, type, data, static_cast<DWORD>(size));
     }
+    return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+}
+
+// The entry's key as the log names it: root, key and, for a value, its name.
+void ReportRegistryEntry(const RegistryEntry& entry, HRESULT result) {
+    char target[kRegistryNameSize + 2 * MAX_PATH + 4];
+    (void)JoinBoundedText(target, sizeof target, entry.root, "\\");
+    (void)AppendBoundedText(target, sizeof target, entry.key);
+    if (entry.value[0] != '\0') {
+        (void)AppendBoundedText(target, sizeof target, "\\");
+        (void)AppendBoundedText(target, sizeof target, entry.value);
+    }
+    ReportItem(entry.value[0] == '\0' ? "Registrierungsschl\xfcssel" : "Registrierungswert", target,
+               ErrorFromResult(result));
 }
 
 // A key entry creates its key and, with data, sets its default value; only
@@ -313,14 +394,17 @@ void SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
 void WriteRegistryKey(const RegistryEntry& entry, UninstallLogWriter& log) {
     RegistryKey key;
     bool created = false;
-    if (FAILED(CreateRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, key,
-                                 created))) {
+    HRESULT result =
+        CreateRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, key, created);
+    if (FAILED(result)) {
+        ReportRegistryEntry(entry, result);
         return;
     }
     if (entry.data[0] != '\0') {
-        SetEntryValue(key.handle, nullptr, entry);
+        result = SetEntryValue(key.handle, nullptr, entry);
     }
     key.Close();
+    ReportRegistryEntry(entry, result);
     if (created) {
         LogCreatedRegistryKey(log, entry.root, entry.key);
     }
@@ -329,12 +413,15 @@ void WriteRegistryKey(const RegistryEntry& entry, UninstallLogWriter& log) {
 // A value entry never creates its key.
 void WriteRegistryValue(const RegistryEntry& entry, UninstallLogWriter& log) {
     RegistryKey key;
-    if (FAILED(OpenRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, KEY_SET_VALUE,
-                               key))) {
+    HRESULT result =
+        OpenRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, KEY_SET_VALUE, key);
+    if (FAILED(result)) {
+        ReportRegistryEntry(entry, result);
         return;
     }
-    SetEntryValue(key.handle, entry.value, entry);
+    result = SetEntryValue(key.handle, entry.value, entry);
     key.Close();
+    ReportRegistryEntry(entry, result);
     LogWrittenRegistryValue(log, entry.root, entry.key, entry.value);
 }
 
@@ -373,7 +460,9 @@ void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
                               ServiceTypeFromName(type),
                               StartTypeFromName(startType),
                               ErrorControlFromName(errorControl)};
-    if (FAILED(CreateWin32Service(manager, service))) {
+    HRESULT result = CreateWin32Service(manager, service);
+    ReportItem("Dienst", name, ErrorFromResult(result));
+    if (FAILED(result)) {
         ShowErrorWithName(IDS_SERVICE_FAILED, "Fehler", name);
         return;
     }
@@ -382,11 +471,15 @@ void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
 
 // Without the service manager the whole step is skipped, without a message.
 void CreateServices(UninstallLogWriter& log) {
+    int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
     ServiceHandle manager;
-    if (FAILED(OpenServiceManager(SC_MANAGER_ALL_ACCESS, manager))) {
+    HRESULT result = OpenServiceManager(SC_MANAGER_ALL_ACCESS, manager);
+    if (FAILED(result)) {
+        if (count > 0) {
+            ReportItem("Dienstverwaltung", "", ErrorFromResult(result));
+        }
         return;
     }
-    int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         CreateOneService(manager.handle, i, log);
     }
@@ -405,10 +498,12 @@ void ShowFinishPage() {
 void RunInstallation() {
     CreateDirectoryLevels(Run.DestinationDirectory);
     ProgressPageContext progress{&CurrentPageFrame(), &Run.BytesInstalled, Run.BytesPerPercent};
-    Run.ProgressPage =
-        CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE), nullptr,
-                           ProgressPageProc, reinterpret_cast<LPARAM>(&progress));
-    ShowWindow(Run.ProgressPage, SW_SHOW);
+    if (Run.Options.mode != SetupMode::Quiet) {
+        Run.ProgressPage =
+            CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE), nullptr,
+                               ProgressPageProc, reinterpret_cast<LPARAM>(&progress));
+        ShowWindow(Run.ProgressPage, SW_SHOW);
+    }
     Repaint();
     SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     UninstallLogWriter log{};
@@ -424,7 +519,12 @@ void RunInstallation() {
     WriteRegistry(log);
     CreateServices(log);
     FinishUninstallLog(log);
-    DestroyWindow(Run.ProgressPage);
-    Run.ProgressPage = nullptr;
-    ShowFinishPage();
+    if (Run.ProgressPage != nullptr) {
+        DestroyWindow(Run.ProgressPage);
+        Run.ProgressPage = nullptr;
+    }
+    // Nothing is opened or started at the end of an unattended run.
+    if (!IsUnattended(Run.Options)) {
+        ShowFinishPage();
+    }
 }

@@ -214,6 +214,16 @@ std::string UninstallKey(const Inspection& r) {
     return kUninstallRegistrationKey + r.title;
 }
 
+// EstimatedSize as setup.exe writes it: the application's files in
+// kilobytes, rounded up.
+unsigned EstimatedKilobytes(const Inspection& r) {
+    unsigned long long bytes = 0;
+    for (const FileItem& file : r.files) {
+        bytes += file.size;
+    }
+    return static_cast<unsigned>((bytes + 1023) / 1024);
+}
+
 void PrintText(const Inspection& r) {
     printf("Title:        %s\n", Host(r.title).c_str());
     printf("Version:      %s\n", Host(r.version).c_str());
@@ -249,6 +259,10 @@ void PrintText(const Inspection& r) {
     }
     if (!r.title.empty()) {
         printf("Uninstall registration: HKEY_LOCAL_MACHINE\\%s\n", Host(UninstallKey(r)).c_str());
+        printf("  UninstallString, DisplayName, DisplayVersion, Publisher, URLInfoAbout,\n"
+               "  QuietUninstallString \"%%%%INSTALLDIR%%%%%s\" /quiet, InstallLocation, "
+               "DisplayIcon,\n  EstimatedSize %u KB, NoModify 1, NoRepair 1\n",
+               kUninstallerFile, EstimatedKilobytes(r));
     }
     printf("Shell folders (%zu):\n", r.shellFolders.size());
     for (const std::string& folder : r.shellFolders) {
@@ -307,13 +321,18 @@ void PrintJson(const std::string& installer, const Inspection& r) {
     if (r.title.empty()) {
         printf("  \"uninstall_registration\": null,\n");
     } else {
-        printf("  \"uninstall_registration\": {\"root\": \"HKEY_LOCAL_MACHINE\", \"path\": %s, "
-               "\"values\": {\"UninstallString\": %s, \"DisplayName\": %s, "
-               "\"DisplayVersion\": %s, \"Publisher\": %s, \"URLInfoAbout\": %s}},\n",
-               Json(UninstallKey(r)).c_str(),
-               Json(std::string("%%INSTALLDIR%%") + kUninstallerFile).c_str(),
-               Json(r.title).c_str(), Json(r.version).c_str(), Json(r.publisher).c_str(),
-               Json(r.url).c_str());
+        printf(
+            "  \"uninstall_registration\": {\"root\": \"HKEY_LOCAL_MACHINE\", \"path\": %s, "
+            "\"values\": {\"UninstallString\": %s, \"DisplayName\": %s, "
+            "\"DisplayVersion\": %s, \"Publisher\": %s, \"URLInfoAbout\": %s, "
+            "\"QuietUninstallString\": %s, \"InstallLocation\": \"%%%%INSTALLDIR%%%%\", "
+            "\"DisplayIcon\": %s, \"EstimatedSize\": %u, \"NoModify\": 1, "
+            "\"NoRepair\": 1}},\n",
+            Json(UninstallKey(r)).c_str(),
+            Json(std::string("%%INSTALLDIR%%") + kUninstallerFile).c_str(), Json(r.title).c_str(),
+            Json(r.version).c_str(), Json(r.publisher).c_str(), Json(r.url).c_str(),
+            Json(std::string("\"%%INSTALLDIR%%") + kUninstallerFile + "\" /quiet").c_str(),
+            Json(std::string("%%INSTALLDIR%%") + kUninstallerFile).c_str(), EstimatedKilobytes(r));
     }
     printf("  \"shell_folders\": [");
     for (size_t i = 0; i < r.shellFolders.size(); ++i) {
