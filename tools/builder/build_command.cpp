@@ -319,7 +319,8 @@ bool CollectListedFiles(const BuildRun& run, BuildSettings* settings) {
         if (!ResolveBuildFile(run, entry.key.c_str(), nullptr, &path)) {
             return false;
         }
-        settings->entries.push_back({entry.key, path, {}});
+        settings->entries.push_back(
+            {entry.key, path, {}, run.document->path + ":" + std::to_string(entry.line)});
     }
     return true;
 }
@@ -376,8 +377,10 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
         return false;
     }
     for (size_t k = 0; k < files.size(); ++k) {
-        settings->entries.push_back(
-            {kAppEntryPrefix + std::to_string(k + 1), files[k].sourcePath, {}});
+        settings->entries.push_back({kAppEntryPrefix + std::to_string(k + 1),
+                                     files[k].sourcePath,
+                                     {},
+                                     script.path + ":" + std::to_string(files[k].line)});
     }
     *payloadScript = GenerateSetupScript(script, *sources, files);
     return true;
