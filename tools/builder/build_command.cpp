@@ -2,9 +2,12 @@
 // with two more sections that stay out of the payload: [build] names the
 // output and the support files, [sources] the application files, which the
 // builder numbers and lists in the payload's setup.ini itself.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,14 +16,18 @@
 #include <windows.h>
 #endif
 
+#include "archive/payload_format.h"
 #include "script/ini_file.h"
 #include "script/setup_script.h"
 #include "script/uninstall_log_format.h"
+#include "system/bounded_text.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
+#include "tools/builder/temporary_output.h"
+#include "tools/builder/terminal_text.h"
 
 namespace fs = std::filesystem;
 
@@ -58,12 +65,14 @@ bool ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
     return options->scriptPath != nullptr;
 }
 
-// "FILE:LINE: error: TEXT", as compilers write it (no line for 0).
+// "FILE:LINE: error: TEXT", as compilers write it (no line for 0); control
+// characters of names shown escaped.
 void ReportError(const std::string& file, int line, const std::string& text) {
     if (line > 0) {
-        fprintf(stderr, "%s:%d: error: %s\n", file.c_str(), line, text.c_str());
+        fprintf(stderr, "%s:%d: error: %s\n", ShownText(file).c_str(), line,
+                ShownText(text).c_str());
     } else {
-        fprintf(stderr, "%s: error: %s\n", file.c_str(), text.c_str());
+        fprintf(stderr, "%s: error: %s\n", ShownText(file).c_str(), ShownText(text).c_str());
     }
 }
 
@@ -199,7 +208,29 @@ std::string ItemKey(const char* format, int index) {
     return key;
 }
 
-bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
+// The first entry of each key, by its key in lower case: one look-up per
+// item instead of a walk over the section.
+std::map<std::string, const ScriptEntry*> IndexEntries(const ScriptSection& section) {
+    std::map<std::string, const ScriptEntry*> index;
+    for (const ScriptEntry& entry : section.entries) {
+        std::string key = entry.key;
+        for (char& c : key) {
+            c = LowerAscii(c);
+        }
+        index.emplace(key, &entry);
+    }
+    return index;
+}
+
+const ScriptEntry* Lookup(const std::map<std::string, const ScriptEntry*>& index,
+                          const std::string& key) {
+    const auto found = index.find(key);
+    return found != index.end() ? found->second : nullptr;
+}
+
+// The application files of [sources]; `supportEntries` entries are in the
+// payload beside them.
+bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources, size_t supportEntries,
                         std::vector<SourceFile>* files) {
     const std::string& script = run.document->path;
     const ScriptEntry* countEntry = FindEntry(sources, kCountKey);
@@ -210,15 +241,21 @@ bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
     char* end = nullptr;
     const std::string countText = ProfileValue(*countEntry);
     const long count = strtol(countText.c_str(), &end, 10);
-    if (countText.empty() || *end != '\0' || count < 0 || count > 0xFFFF) {
+    // Each item gives one file at least.
+    if (countText.empty() || *end != '\0' || count < 0 ||
+        count > static_cast<long>(payload_format::kMaxEntries)) {
         ReportError(script, countEntry->line, "[sources] count is not a number of items");
         return false;
     }
+    const std::map<std::string, const ScriptEntry*> index = IndexEntries(sources);
+    const size_t limit = payload_format::kMaxEntries > supportEntries
+                             ? payload_format::kMaxEntries - supportEntries
+                             : 0;
     for (int i = 0; i < count; ++i) {
         const std::string fromKey = ItemKey(kSourceFromKey, i);
         const std::string toKey = ItemKey(kSourceToKey, i);
-        const ScriptEntry* from = FindEntry(sources, fromKey.c_str());
-        const ScriptEntry* to = FindEntry(sources, toKey.c_str());
+        const ScriptEntry* from = Lookup(index, fromKey);
+        const ScriptEntry* to = Lookup(index, toKey);
         if (from == nullptr || to == nullptr || ProfileValue(*from).empty()) {
             ReportError(script, from != nullptr ? from->line : countEntry->line,
                         "[sources] item " + std::to_string(i) + " needs " + fromKey + " and " +
@@ -227,7 +264,7 @@ bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
         }
         std::string problem;
         if (!CollectSources(run.scriptDirectory.string(), ProfileValue(*from), ProfileValue(*to),
-                            from->line, files, &problem)) {
+                            from->line, limit, files, &problem)) {
             ReportError(script, from->line, problem);
             return false;
         }
@@ -250,12 +287,22 @@ ScriptDocument GenerateSetupScript(const ScriptDocument& script, const ScriptSec
     const ScriptSection* listed = FindSection(script, kFoldersSection);
     std::vector<std::string> listedFolders;
     if (listed != nullptr) {
+        // The items 1 to count that are there, found by walking the entries
+        // once: a count of two billion costs nothing (the checks report it).
         const ScriptEntry* count = FindEntry(*listed, kCountKey);
-        const int n = count != nullptr ? atoi(ProfileValue(*count).c_str()) : 0;
-        for (int j = 1; j <= n; ++j) {
-            const ScriptEntry* entry = FindEntry(*listed, std::to_string(j).c_str());
-            if (entry != nullptr && !ProfileValue(*entry).empty()) {
-                listedFolders.push_back(ProfileValue(*entry));
+        const long n = count != nullptr ? atol(ProfileValue(*count).c_str()) : 0;
+        std::map<long, std::string> items;
+        for (const ScriptEntry& entry : listed->entries) {
+            char* end = nullptr;
+            const long j = strtol(entry.key.c_str(), &end, 10);
+            if (!entry.key.empty() && *end == '\0' && j >= 1 && j <= n &&
+                entry.key == std::to_string(j)) {
+                items.emplace(j, ProfileValue(entry)); // the first of a key counts
+            }
+        }
+        for (const auto& item : items) {
+            if (!item.second.empty()) {
+                listedFolders.push_back(item.second);
             }
         }
     }
@@ -373,7 +420,8 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
         return false;
     }
     std::vector<SourceFile> files;
-    if (!CollectSourceItems(run, *sources, &files)) {
+    // setup.ini comes in beside the support files.
+    if (!CollectSourceItems(run, *sources, settings->entries.size() + 1, &files)) {
         return false;
     }
     for (size_t k = 0; k < files.size(); ++k) {
@@ -405,6 +453,39 @@ bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadS
         fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
     return !HasErrors(findings, werror);
+}
+
+// Whether the setup.ini text reads back as the document it was written from:
+// the same sections with the same keys. A name or value that would end its
+// line or open a section in the written bytes (what setup.exe reads) gives
+// false with the script's line of the first difference.
+bool ReadsBackAsWritten(const ScriptDocument& payload, const std::string& text, int* line) {
+    ScriptDocument reread;
+    std::string error;
+    *line = 0;
+    if (!ParseScriptDocument(text, payload.path, &reread, &error)) {
+        return false;
+    }
+    const size_t sections = std::min(payload.sections.size(), reread.sections.size());
+    for (size_t i = 0; i < sections; ++i) {
+        const ScriptSection& written = payload.sections[i];
+        const ScriptSection& read = reread.sections[i];
+        *line = written.line;
+        if (written.name != read.name) {
+            return false;
+        }
+        const size_t entries = std::min(written.entries.size(), read.entries.size());
+        for (size_t j = 0; j < entries; ++j) {
+            *line = written.entries[j].line;
+            if (written.entries[j].key != read.entries[j].key) {
+                return false;
+            }
+        }
+        if (written.entries.size() != read.entries.size()) {
+            return false;
+        }
+    }
+    return payload.sections.size() == reread.sections.size();
 }
 
 // The one call into the writer of installers.
@@ -446,6 +527,17 @@ int RunBuildCommand(int argc, char** argv) {
     if (!PlanBuild(run, options, &settings, &payloadScript)) {
         return kExitEntriesFailed;
     }
+    std::vector<std::string> inputs{options.scriptPath, settings.stubPath};
+    for (const PackEntry& entry : settings.entries) {
+        inputs.push_back(entry.sourcePath);
+    }
+    const std::string input = InputNamedAsOutput(settings.outPath, inputs);
+    if (!input.empty()) {
+        ReportError(settings.outPath, 0,
+                    "the installer would replace an input of the build (" + input +
+                        "); nothing written");
+        return kExitEntriesFailed;
+    }
     std::error_code folderError;
     const fs::path outFolder = fs::path(settings.outPath).parent_path();
     if (!outFolder.empty() && !fs::is_directory(outFolder, folderError) &&
@@ -454,6 +546,12 @@ int RunBuildCommand(int argc, char** argv) {
         return kExitEntriesFailed;
     }
     const std::string text = FormatScriptText(payloadScript);
+    if (int line = 0; !ReadsBackAsWritten(payloadScript, text, &line)) {
+        ReportError(script.path, line,
+                    "the setup.ini written from here would read back otherwise (a name or value "
+                    "that ends a line or opens a section)");
+        return kExitEntriesFailed;
+    }
     settings.entries.insert(settings.entries.begin(), PackEntry{kSetupScriptFile, {}, text});
     if (!ReportFindings(script, payloadScript, settings.entries, options.werror)) {
         return kExitEntriesFailed;
