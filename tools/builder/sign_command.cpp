@@ -7,7 +7,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <stdlib.h>
+#include <windows.h>
 #else
 #include <signal.h>
 #include <sys/wait.h>
@@ -81,27 +81,61 @@ bool IsNonEmptyFile(const std::string& path) {
 }
 
 #ifdef _WIN32
+// Runs cmd.exe /d /s /c "line" with the two paths in its environment and its
+// output (stdout and stderr) coming through a pipe. The exit code, or -1
+// when it did not run.
 int RunShell(const std::string& line, const std::string& inPath, const std::string& outPath,
              std::string* last) {
-    if (_putenv_s(kSignInVariable, inPath.c_str()) != 0 ||
-        _putenv_s(kSignOutVariable, outPath.c_str()) != 0) {
+    if (!SetEnvironmentVariableA(kSignInVariable, inPath.c_str()) ||
+        !SetEnvironmentVariableA(kSignOutVariable, outPath.c_str())) {
         return -1;
     }
-    // cmd.exe strips the outermost pair of quotes.
-    FILE* output = _popen(("\"(" + line + ") 2>&1\"").c_str(), "rb");
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
     int exitCode = -1;
-    if (output != nullptr) {
-        LastLine lines;
-        char chunk[4096];
-        size_t count = 0;
-        while ((count = fread(chunk, 1, sizeof(chunk), output)) > 0) {
-            lines.Add(chunk, count);
+    if (CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) {
+        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+        char shell[MAX_PATH] = "cmd.exe";
+        const DWORD length = GetEnvironmentVariableA("ComSpec", shell, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) {
+            strcpy(shell, "cmd.exe");
         }
-        exitCode = _pclose(output);
-        *last = lines.Finish();
+        // /s: exactly the outermost pair of quotes is taken off, whatever
+        // the line holds.
+        const std::string text = std::string("\"") + shell + "\" /d /s /c \"" + line + "\"";
+        std::vector<char> commandLine(text.begin(), text.end());
+        commandLine.push_back('\0');
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = writeEnd;
+        startup.hStdError = writeEnd;
+        PROCESS_INFORMATION process{};
+        const BOOL started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &startup, &process);
+        CloseHandle(writeEnd);
+        if (started) {
+            LastLine lines;
+            char chunk[4096];
+            DWORD count = 0;
+            while (ReadFile(readEnd, chunk, sizeof(chunk), &count, nullptr) && count > 0) {
+                lines.Add(chunk, count);
+            }
+            WaitForSingleObject(process.hProcess, INFINITE);
+            DWORD code = 0;
+            if (GetExitCodeProcess(process.hProcess, &code)) {
+                exitCode = static_cast<int>(code);
+            }
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+            *last = lines.Finish();
+        }
+        CloseHandle(readEnd);
     }
-    _putenv_s(kSignInVariable, "");
-    _putenv_s(kSignOutVariable, "");
+    SetEnvironmentVariableA(kSignInVariable, nullptr);
+    SetEnvironmentVariableA(kSignOutVariable, nullptr);
     return exitCode;
 }
 #else
