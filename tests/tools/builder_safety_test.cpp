@@ -12,6 +12,8 @@
 
 #include "tests/archive/archive_test_support.h"
 #include "tools/builder/build_sources.h"
+#include "tools/builder/script_document.h"
+#include "tools/builder/setup_script_generation.h"
 #include "tools/builder/sign_command.h"
 #include "tools/builder/temporary_output.h"
 #include "tools/builder/terminal_text.h"
@@ -184,6 +186,54 @@ TEST(InputNamedAsOutput, TheSameFileUnderAnyNameIsFound) {
 #endif
     for (const Case& c : cases) {
         EXPECT_EQ(InputNamedAsOutput(c.out, inputs), c.found) << c.out;
+    }
+}
+
+// The setup.ini written from a build script, read back: a target that would
+// end its line is caught, whatever passed it to the writer.
+TEST(SetupScriptGeneration, WhatWouldReadBackOtherwiseIsCaughtWithItsLine) {
+    ScriptDocument script;
+    std::string error;
+    ASSERT_TRUE(ParseScriptDocument("[main]\napptitle=Demo\n[folders]\ncount=2000000000\n"
+                                    "2=%%INSTALLDIR%%b\n1=%%INSTALLDIR%%a\n1=%%INSTALLDIR%%z\n"
+                                    "01=%%INSTALLDIR%%zero\n[sources]\ncount=1\n0_from=app\n"
+                                    "0_to=%%INSTALLDIR%%\n",
+                                    "build.ini", &script, &error))
+        << error;
+    const ScriptSection* sources = FindSection(script, "sources");
+    ASSERT_NE(sources, nullptr);
+    struct Case {
+        const char* what;
+        std::vector<std::string> targets;
+        bool readsBack;
+    };
+    const Case cases[] = {
+        {"plain names", {"%%INSTALLDIR%%a.exe", "%%INSTALLDIR%%sub\\b.dll"}, true},
+        {"brackets and equals signs", {"%%INSTALLDIR%%[svc]", "%%INSTALLDIR%%x=y"}, true},
+        {"a name with lines in it",
+         {"%%INSTALLDIR%%ok.txt", "%%INSTALLDIR%%z.txt\n[svc]\ncount=1\n0_name=EvilSvc"},
+         false},
+        {"a line that opens a section", {"%%INSTALLDIR%%a\n[files]"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<SourceFile> files;
+        for (const std::string& target : c.targets) {
+            files.push_back({"source", target, 13});
+        }
+        const ScriptDocument payload = GenerateSetupScript(script, *sources, files);
+        const ScriptSection* folders = FindSection(payload, "folders");
+        ASSERT_NE(folders, nullptr);
+        // The listed 1 and 2 (the first of a key), then what the files need.
+        ASSERT_GE(folders->entries.size(), 3u);
+        EXPECT_EQ(ProfileValue(folders->entries[1]), "%%INSTALLDIR%%a");
+        EXPECT_EQ(ProfileValue(folders->entries[2]), "%%INSTALLDIR%%b");
+        EXPECT_EQ(FindSection(payload, "sources"), nullptr);
+        int line = 0;
+        EXPECT_EQ(ReadsBackAsWritten(payload, FormatScriptText(payload), &line), c.readsBack);
+        if (!c.readsBack) {
+            EXPECT_GT(line, 0);
+        }
     }
 }
 

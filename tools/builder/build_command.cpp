@@ -2,7 +2,6 @@
 // with two more sections that stay out of the payload: [build] names the
 // output and the support files, [sources] the application files, which the
 // builder numbers and lists in the payload's setup.ini itself.
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +25,7 @@
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
+#include "tools/builder/setup_script_generation.h"
 #include "tools/builder/temporary_output.h"
 #include "tools/builder/terminal_text.h"
 
@@ -272,85 +272,6 @@ bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources, size_
     return true;
 }
 
-ScriptEntry GeneratedEntry(const std::string& key, const std::string& value, int line) {
-    ScriptEntry entry;
-    entry.key = key;
-    entry.value = value;
-    entry.line = line;
-    return entry;
-}
-
-// The payload's setup.ini: the script without [build] and [sources], its
-// [folders] completed and its [files] written from the sources.
-ScriptDocument GenerateSetupScript(const ScriptDocument& script, const ScriptSection& sources,
-                                   const std::vector<SourceFile>& files) {
-    const ScriptSection* listed = FindSection(script, kFoldersSection);
-    std::vector<std::string> listedFolders;
-    if (listed != nullptr) {
-        // The items 1 to count that are there, found by walking the entries
-        // once: a count of two billion costs nothing (the checks report it).
-        const ScriptEntry* count = FindEntry(*listed, kCountKey);
-        const long n = count != nullptr ? atol(ProfileValue(*count).c_str()) : 0;
-        std::map<long, std::string> items;
-        for (const ScriptEntry& entry : listed->entries) {
-            char* end = nullptr;
-            const long j = strtol(entry.key.c_str(), &end, 10);
-            if (!entry.key.empty() && *end == '\0' && j >= 1 && j <= n &&
-                entry.key == std::to_string(j)) {
-                items.emplace(j, ProfileValue(entry)); // the first of a key counts
-            }
-        }
-        for (const auto& item : items) {
-            if (!item.second.empty()) {
-                listedFolders.push_back(item.second);
-            }
-        }
-    }
-    std::vector<std::string> targets;
-    for (const SourceFile& file : files) {
-        targets.push_back(file.target);
-    }
-    const std::vector<std::string> folders = PlanFolders(listedFolders, targets);
-
-    ScriptSection folderSection{
-        kFoldersSection, listed != nullptr ? listed->line : sources.line, {}};
-    folderSection.entries.push_back(
-        GeneratedEntry(kCountKey, std::to_string(folders.size()), folderSection.line));
-    for (size_t j = 0; j < folders.size(); ++j) {
-        folderSection.entries.push_back(
-            GeneratedEntry(std::to_string(j + 1), folders[j], folderSection.line));
-    }
-    ScriptSection fileSection{kFilesSection, sources.line, {}};
-    for (size_t k = 0; k < files.size(); ++k) {
-        fileSection.entries.push_back(
-            GeneratedEntry(std::to_string(k + 1), files[k].target, files[k].line));
-    }
-
-    ScriptDocument payload;
-    payload.path = script.path;
-    bool foldersPlaced = false;
-    for (const ScriptSection& section : script.sections) {
-        if (EqualNamesIgnoringCase(section.name, kBuildSection) ||
-            EqualNamesIgnoringCase(section.name, kSourcesSection)) {
-            continue;
-        }
-        if (EqualNamesIgnoringCase(section.name, kFoldersSection)) {
-            if (!foldersPlaced) {
-                payload.sections.push_back(folderSection);
-                payload.sections.push_back(fileSection);
-                foldersPlaced = true;
-            }
-            continue;
-        }
-        payload.sections.push_back(section);
-    }
-    if (!foldersPlaced) {
-        payload.sections.push_back(folderSection);
-        payload.sections.push_back(fileSection);
-    }
-    return payload;
-}
-
 // Without [sources] the script goes as written; [build] "file_N" keys give
 // the application entries.
 bool CollectListedFiles(const BuildRun& run, BuildSettings* settings) {
@@ -453,39 +374,6 @@ bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadS
         fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
     return !HasErrors(findings, werror);
-}
-
-// Whether the setup.ini text reads back as the document it was written from:
-// the same sections with the same keys. A name or value that would end its
-// line or open a section in the written bytes (what setup.exe reads) gives
-// false with the script's line of the first difference.
-bool ReadsBackAsWritten(const ScriptDocument& payload, const std::string& text, int* line) {
-    ScriptDocument reread;
-    std::string error;
-    *line = 0;
-    if (!ParseScriptDocument(text, payload.path, &reread, &error)) {
-        return false;
-    }
-    const size_t sections = std::min(payload.sections.size(), reread.sections.size());
-    for (size_t i = 0; i < sections; ++i) {
-        const ScriptSection& written = payload.sections[i];
-        const ScriptSection& read = reread.sections[i];
-        *line = written.line;
-        if (written.name != read.name) {
-            return false;
-        }
-        const size_t entries = std::min(written.entries.size(), read.entries.size());
-        for (size_t j = 0; j < entries; ++j) {
-            *line = written.entries[j].line;
-            if (written.entries[j].key != read.entries[j].key) {
-                return false;
-            }
-        }
-        if (written.entries.size() != read.entries.size()) {
-            return false;
-        }
-    }
-    return payload.sections.size() == reread.sections.size();
 }
 
 // The one call into the writer of installers.
