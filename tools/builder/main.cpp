@@ -7,6 +7,7 @@
 
 #include "tools/builder/argument_files.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/terminal_text.h"
 
 namespace {
 
@@ -91,7 +92,8 @@ int ReportUsageError() {
 }
 
 void ReportProblem(const char* subject, const char* reason) {
-    fprintf(stderr, "tolvanex-build: %s: %s\n", subject, reason);
+    fprintf(stderr, "tolvanex-build: %s: %s\n", ShownText(subject).c_str(),
+            ShownText(reason).c_str());
 }
 
 int main(int argc, char** argv) {
