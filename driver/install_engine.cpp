@@ -38,10 +38,6 @@ void ReadText(const char* section, const char* key, char* buffer, uint32_t size)
     SetupScript.ReadString(section, key, buffer, size, "");
 }
 
-void ReadText(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
-    ReadText(section, key.text, buffer, size);
-}
-
 // Reads a script value and expands its placeholders in place.
 void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t size) {
     ReadText(section, key, buffer, size);
@@ -53,8 +49,22 @@ void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t s
     }
 }
 
-void ReadExpanded(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
-    ReadExpanded(section, key.text, buffer, size);
+// Reads `Key` of list item `index` (or the key `name` for [files]) with the
+// size and expansion the script's table gives it.
+template <const char* Section, const char* Key, size_t N>
+void ReadItem(const char* name, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    if constexpr (rule.expanded) {
+        ReadExpanded(Section, name, buffer, rule.size);
+    } else {
+        ReadText(Section, name, buffer, rule.size);
+    }
+}
+
+template <const char* Section, const char* Key, size_t N>
+void ReadItem(int index, char (&buffer)[N]) {
+    ReadItem<Section, Key>(ItemKey(index, Key).text, buffer);
 }
 
 void Repaint() {
@@ -121,7 +131,7 @@ void CreateFolders(UninstallLogWriter& log) {
     // leaves nothing the log does not name.
     for (int j = 1; j <= count; ++j) {
         char path[MAX_PATH];
-        ReadExpanded(kFoldersSection, ItemKey(j, "%s"), path, sizeof path);
+        ReadItem<kFoldersSection, kPlainItemKey>(j, path);
         LogFolder(log, j, path);
         CreateDirectoryA(path, nullptr);
     }
@@ -165,7 +175,7 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     // No longer than the name it is cut from.
     (void)CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
-    ReadExpanded(kFilesSection, key, target, sizeof target);
+    ReadItem<kFilesSection, kPlainItemKey>(key, target);
     LogFile(log, target);
     char source[MAX_PATH];
     // A name that leads out of the destination, or one too long for it, was
@@ -211,7 +221,8 @@ bool InstallFiles(UninstallLogWriter& log) {
 
 // A failing decision skips the step, like a framework already present.
 void InstallDotNetFramework() {
-    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, 0)) {
+    constexpr SetupKeyRule rule = SetupRuleOf(kMainSection, kDotNetKey);
+    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, rule.fallbackFlag)) {
         return;
     }
     char installer[MAX_PATH];
@@ -265,7 +276,7 @@ void CreateShellFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kShellFoldersSection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         char path[MAX_PATH];
-        ReadExpanded(kShellFoldersSection, ItemKey(i, "%s"), path, sizeof path);
+        ReadItem<kShellFoldersSection, kPlainItemKey>(i, path);
         LogShellFolder(log, i, path);
         CreateDirectoryA(path, nullptr);
     }
@@ -277,14 +288,11 @@ void CreateShellItems(UninstallLogWriter& log) {
     for (int i = 0; i < count; ++i) {
         char target[MAX_PATH], shortcut[MAX_PATH], description[kTextSize];
         char workingDirectory[MAX_PATH], arguments[MAX_PATH];
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutTargetKey), target, sizeof target);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutFileKey), shortcut, sizeof shortcut);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutDescriptionKey), description,
-                     sizeof description);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutWorkingDirectoryKey), workingDirectory,
-                     sizeof workingDirectory);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutArgumentsKey), arguments,
-                     sizeof arguments);
+        ReadItem<kShellItemsSection, kShortcutTargetKey>(i, target);
+        ReadItem<kShellItemsSection, kShortcutFileKey>(i, shortcut);
+        ReadItem<kShellItemsSection, kShortcutDescriptionKey>(i, description);
+        ReadItem<kShellItemsSection, kShortcutWorkingDirectoryKey>(i, workingDirectory);
+        ReadItem<kShellItemsSection, kShortcutArgumentsKey>(i, arguments);
         LogShellItem(log, i, shortcut);
         CreateShortcut(target, shortcut, description, arguments, workingDirectory);
     }
@@ -342,12 +350,11 @@ void WriteRegistry(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kRegistrySection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         RegistryEntry entry;
-        ReadText(kRegistrySection, ItemKey(i, kRegistryRootKey), entry.root, sizeof entry.root);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryKeyPathKey), entry.key, sizeof entry.key);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryValueNameKey), entry.value,
-                 sizeof entry.value);
-        ReadExpanded(kRegistrySection, ItemKey(i, kRegistryDataKey), entry.data, sizeof entry.data);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryTypeKey), entry.type, sizeof entry.type);
+        ReadItem<kRegistrySection, kRegistryRootKey>(i, entry.root);
+        ReadItem<kRegistrySection, kRegistryKeyPathKey>(i, entry.key);
+        ReadItem<kRegistrySection, kRegistryValueNameKey>(i, entry.value);
+        ReadItem<kRegistrySection, kRegistryDataKey>(i, entry.data);
+        ReadItem<kRegistrySection, kRegistryTypeKey>(i, entry.type);
         if (entry.value[0] == '\0') {
             WriteRegistryKey(entry, log);
         } else {
@@ -360,13 +367,12 @@ void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
     char name[kServiceNameSize], displayName[kServiceNameSize], binaryPath[MAX_PATH];
     char errorControl[kServiceSettingSize], startType[kServiceSettingSize],
         type[kServiceSettingSize];
-    ReadText(kServiceSection, ItemKey(i, kServiceNameKey), name, sizeof name);
-    ReadText(kServiceSection, ItemKey(i, kServiceDisplayNameKey), displayName, sizeof displayName);
-    ReadExpanded(kServiceSection, ItemKey(i, kServiceBinaryPathKey), binaryPath, sizeof binaryPath);
-    ReadText(kServiceSection, ItemKey(i, kServiceErrorControlKey), errorControl,
-             sizeof errorControl);
-    ReadText(kServiceSection, ItemKey(i, kServiceStartTypeKey), startType, sizeof startType);
-    ReadText(kServiceSection, ItemKey(i, kServiceTypeKey), type, sizeof type);
+    ReadItem<kServiceSection, kServiceNameKey>(i, name);
+    ReadItem<kServiceSection, kServiceDisplayNameKey>(i, displayName);
+    ReadItem<kServiceSection, kServiceBinaryPathKey>(i, binaryPath);
+    ReadItem<kServiceSection, kServiceErrorControlKey>(i, errorControl);
+    ReadItem<kServiceSection, kServiceStartTypeKey>(i, startType);
+    ReadItem<kServiceSection, kServiceTypeKey>(i, type);
     ServiceDefinition service{name,
                               displayName,
                               binaryPath,

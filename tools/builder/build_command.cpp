@@ -398,7 +398,9 @@ bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadS
     std::vector<Finding> findings;
     CheckScript(script, options, &findings);
     for (Finding& finding : findings) {
-        finding.error = finding.error || werror;
+        if (werror) {
+            finding.severity = Severity::Error;
+        }
         fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
     return !HasErrors(findings, werror);

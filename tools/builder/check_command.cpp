@@ -168,7 +168,9 @@ int RunCheckCommand(int argc, char** argv) {
     std::vector<Finding> findings;
     CheckScript(document, options, &findings);
     for (Finding& finding : findings) {
-        finding.error = finding.error || warningsAsErrors;
+        if (warningsAsErrors) {
+            finding.severity = Severity::Error;
+        }
         std::fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
     return HasErrors(findings, warningsAsErrors) ? kExitEntriesFailed : kExitSuccess;
