@@ -424,6 +424,23 @@ int WriteInstallerFile(const BuildSettings& settings, bool quiet) {
 
 } // namespace
 
+bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScript) {
+    const ScriptSection* sources = FindSection(script, kSourcesSection);
+    if (sources == nullptr) {
+        return false;
+    }
+    BuildRun run{&script, FindSection(script, kBuildSection), fs::path(script.path).parent_path()};
+    if (run.scriptDirectory.empty()) {
+        run.scriptDirectory = ".";
+    }
+    std::vector<SourceFile> files;
+    if (!CollectSourceItems(run, *sources, &files)) {
+        return false;
+    }
+    *setupScript = GenerateSetupScript(script, *sources, files);
+    return true;
+}
+
 int RunBuildCommand(int argc, char** argv) {
     BuildOptions options;
     if (!ParseBuildOptions(argc, argv, &options)) {

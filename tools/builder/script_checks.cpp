@@ -60,6 +60,7 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
         run.assumedInstallDirLength = EstimateLength(run, destination, Expansion::AtStartup) + 1;
     }
 
+    CheckCodePage(run);
     CheckLayout(run, hasSources);
     if (hasSources) {
         const ScriptSection* files = FindSection(document, kFilesSection);

@@ -48,6 +48,9 @@ struct CheckOptions {
     // null when there is no payload. For a build script without [sources]
     // the payload is what its [build] section names.
     const std::vector<std::string>* payloadEntries = nullptr;
+    // The setup.ini's bytes as setup.exe reads them (the document read with
+    // ScriptBytes::AsSetupExe); null for a build script.
+    const std::string* setupBytes = nullptr;
 };
 
 // Appends the findings for `document`, in line order.

@@ -153,3 +153,5 @@ void CheckFinishPage(CheckRun& run, const Created& created, const char* flagKey,
                      const char* pathKey);
 // The payload that setup.exe will find, as far as it is known.
 void LearnPayload(CheckRun& run, bool hasSources);
+// Text setup.exe will show otherwise than written: UTF-8 read as CP1252.
+void CheckCodePage(CheckRun& run);

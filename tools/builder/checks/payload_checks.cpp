@@ -9,6 +9,8 @@
 namespace {
 
 const CheckInfo kChecks[] = {
+    {"utf8-setup-script", Severity::Warning,
+     "a setup.ini saved as UTF-8 with characters beyond ASCII, which setup.exe reads as CP1252"},
     {"end-record-out-of-reach", Severity::Error,
      "an installer whose payload end record lies further from the file's end than the 65,535 bytes "
      "setup.exe searches"},
@@ -60,6 +62,19 @@ void LearnPayload(CheckRun& run, bool hasSources) {
             }
         }
     }
+}
+
+void CheckCodePage(CheckRun& run) {
+    int line = 0;
+    std::string shown;
+    if (run.options.setupBytes == nullptr ||
+        !FindUtf8Line(*run.options.setupBytes, &line, &shown)) {
+        return;
+    }
+    Report(run, line, "utf8-setup-script",
+           "the file is UTF-8, but setup.exe reads its bytes as code page 1252 and shows this "
+           "line as " +
+               Quoted(shown) + " (save it as CP1252, or give it to build in a build script)");
 }
 
 CheckFamily PayloadChecks() {
