@@ -49,22 +49,34 @@ void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t s
     }
 }
 
-// Reads `Key` of list item `index` (or the key `name` for [files]) with the
-// size and expansion the script's table gives it.
-template <const char* Section, const char* Key, size_t N>
-void ReadItem(const char* name, char (&buffer)[N]) {
-    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
-    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
-    if constexpr (rule.expanded) {
-        ReadExpanded(Section, name, buffer, rule.size);
+// Reads a value with the size and expansion the script's table gives it.
+void ReadValue(const char* section, const char* key, char* buffer, uint32_t size, bool expanded) {
+    if (expanded) {
+        ReadExpanded(section, key, buffer, size);
     } else {
-        ReadText(Section, name, buffer, rule.size);
+        ReadText(section, key, buffer, size);
     }
 }
 
+void ReadListValue(const char* section, const char* keyFormat, int index, char* buffer,
+                   uint32_t size, bool expanded) {
+    ReadValue(section, ItemKey(index, keyFormat).text, buffer, size, expanded);
+}
+
+// `Key` of list item `index` (or the key `name` for [files]), into a buffer
+// no smaller than the table's size for it.
 template <const char* Section, const char* Key, size_t N>
-void ReadItem(int index, char (&buffer)[N]) {
-    ReadItem<Section, Key>(ItemKey(index, Key).text, buffer);
+inline void ReadItem(const char* name, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    ReadValue(Section, name, buffer, rule.size, rule.expanded);
+}
+
+template <const char* Section, const char* Key, size_t N>
+inline void ReadItem(int index, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    ReadListValue(Section, Key, index, buffer, rule.size, rule.expanded);
 }
 
 void Repaint() {
