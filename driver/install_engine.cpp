@@ -157,11 +157,15 @@ void ReportFileNotCopied(const char* target) {
 
 // Moves an extracted application file to its target; an existing target is
 // replaced, and recorded as such before it goes, so that the uninstaller
-// leaves the file in its place. The user is told when that fails too.
+// leaves the file in its place. One that cannot be recorded is kept, and the
+// file reported as not copied, as when the move fails.
 void MoveToTarget(const char* source, const char* target, UninstallLogWriter& log) {
     DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        LogReplacedFile(log, target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        !LogReplacedFile(log, target)) {
+        ReportFileNotCopied(target);
+        DeleteFileA(source);
+        return;
     }
     if (MoveFileA(source, target)) {
         return;

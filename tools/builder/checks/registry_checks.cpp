@@ -107,7 +107,7 @@ void CheckRegistry(CheckRun& run, const std::vector<ListItem>& items) {
         const std::string type = FieldValue(item, kRegistryTypeKey);
         uint32_t typeNumber = 0;
         if (FindConstant(ConstantKind::RegistryValueType, type.c_str(), &typeNumber) &&
-            typeNumber == RegistryValueTypeFromName("REG_DWORD")) {
+            typeNumber == kRegistryDwordType) {
             const std::string data = FieldValue(item, kRegistryDataKey);
             const bool negative = !data.empty() && data[0] == '-';
             const std::string digits = negative ? data.substr(1) : data;
