@@ -29,3 +29,19 @@ const char* ExpansionName(Expansion expansion) {
     }
     return "no";
 }
+
+const char* ConstantTableName(ConstantKind kind) {
+    switch (kind) {
+    case ConstantKind::RegistryRoot:
+        return "registry root";
+    case ConstantKind::RegistryValueType:
+        return "value type";
+    case ConstantKind::ServiceType:
+        return "service type";
+    case ConstantKind::ServiceStartType:
+        return "start type";
+    case ConstantKind::ServiceErrorControl:
+        return "error control";
+    }
+    return "registry root";
+}

@@ -196,11 +196,11 @@ inline constexpr SetupKey kServiceItemKeys[] = {
     {kServiceBinaryPathKey, ValueKind::Path, kNoConstant, kPathSize, Expansion::Full, Need::Error,
      "", "the service's command line: its program and arguments"},
     {kServiceTypeKey, ValueKind::Constant, ConstantKind::ServiceType, kServiceSettingSize,
-     Expansion::None, Need::Optional, "SERVICE_WIN32_OWN_PROCESS", "the service's type"},
+     Expansion::None, Need::Optional, "WIN32_OWN_PROCESS", "the service's type"},
     {kServiceStartTypeKey, ValueKind::Constant, ConstantKind::ServiceStartType, kServiceSettingSize,
-     Expansion::None, Need::Optional, "SERVICE_DEMAND_START", "when the service starts"},
+     Expansion::None, Need::Optional, "DEMAND_START", "when the service starts"},
     {kServiceErrorControlKey, ValueKind::Constant, ConstantKind::ServiceErrorControl,
-     kServiceSettingSize, Expansion::None, Need::Optional, "SERVICE_ERROR_NORMAL",
+     kServiceSettingSize, Expansion::None, Need::Optional, "ERROR_NORMAL",
      "what a failing start means to Windows"},
 };
 
@@ -287,5 +287,7 @@ constexpr SetupKeyRule SetupRuleOf(const char* section, const char* key) {
 
 // "text", "path", "boolean", "number" or "constant" for readers of the table.
 const char* ValueKindName(ValueKind kind);
+// "registry root", "value type" and so on: what the names of a table are.
+const char* ConstantTableName(ConstantKind kind);
 // "no", "yes", "%%INSTALLDIR%% only", "at start-up".
 const char* ExpansionName(Expansion expansion);
