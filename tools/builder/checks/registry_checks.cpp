@@ -16,7 +16,6 @@ const CheckInfo kChecks[] = {
     {"bad-dword", Severity::Error, "REG_DWORD data that is not a 32-bit decimal or `0x` number"},
 };
 
-constexpr size_t kRegistryKeyPathLimit = 255;
 // Keys a value entry may write into without a key entry creating them first:
 // they exist on every Windows installation. Paths in lower case.
 struct PresentKey {
