@@ -30,7 +30,7 @@ TEST(CollectSources, MatchesGlobsAndKeepsThePathsBelowThem) {
         {"bin\\app.exe", "%%INSTALLDIR%%", {"%%INSTALLDIR%%app.exe"}},
         {"bin/*.exe", "%%INSTALLDIR%%Bin", {"%%INSTALLDIR%%Bin\\app.exe"}},
         {"bin/?pp.*", "C:\\A\\", {"C:\\A\\App.dll", "C:\\A\\app.exe"}},
-        {"BIN/APP.EXE", "%%INSTALLDIR%%", {}}, // names match byte for byte
+        {"bin/*.EXE", "%%INSTALLDIR%%", {}}, // wildcards match byte for byte
         {"bin",
          "%%INSTALLDIR%%",
          {"%%INSTALLDIR%%App.dll", "%%INSTALLDIR%%app.exe", "%%INSTALLDIR%%sub\\deep\\y.txt",
