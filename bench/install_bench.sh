@@ -100,7 +100,7 @@ wait-window Setup 122
 click 1
 wait-exit 0
 STEPS
-  "$root/scripts/wine-run" "$build/win64/tools/robot/tolvanex_robot.exe" \
+  "$root/scripts/wine-run" "$build/win64/tests/robot/tolvanex_robot.exe" \
     --set "SETUP=$(windows_path "$setup")" --transcript "$(windows_path "$transcript")" \
     "$(windows_path "$work/bench.robot")" >/dev/null &
   local robot=$!
