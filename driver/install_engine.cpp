@@ -39,10 +39,6 @@ void ReadText(const char* section, const char* key, char* buffer, uint32_t size)
     SetupScript.ReadString(section, key, buffer, size, "");
 }
 
-void ReadText(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
-    ReadText(section, key.text, buffer, size);
-}
-
 // Reads a script value and expands its placeholders in place.
 void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t size) {
     ReadText(section, key, buffer, size);
@@ -54,8 +50,34 @@ void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t s
     }
 }
 
-void ReadExpanded(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
-    ReadExpanded(section, key.text, buffer, size);
+// Reads a value with the size and expansion the script's table gives it.
+void ReadValue(const char* section, const char* key, char* buffer, uint32_t size, bool expanded) {
+    if (expanded) {
+        ReadExpanded(section, key, buffer, size);
+    } else {
+        ReadText(section, key, buffer, size);
+    }
+}
+
+void ReadListValue(const char* section, const char* keyFormat, int index, char* buffer,
+                   uint32_t size, bool expanded) {
+    ReadValue(section, ItemKey(index, keyFormat).text, buffer, size, expanded);
+}
+
+// `Key` of list item `index` (or the key `name` for [files]), into a buffer
+// no smaller than the table's size for it.
+template <const char* Section, const char* Key, size_t N>
+inline void ReadItem(const char* name, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    ReadValue(Section, name, buffer, rule.size, rule.expanded);
+}
+
+template <const char* Section, const char* Key, size_t N>
+inline void ReadItem(int index, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    ReadListValue(Section, Key, index, buffer, rule.size, rule.expanded);
 }
 
 void Repaint() {
@@ -143,7 +165,7 @@ void CreateFolders(UninstallLogWriter& log) {
     // leaves nothing the log does not name.
     for (int j = 1; j <= count; ++j) {
         char path[MAX_PATH];
-        ReadExpanded(kFoldersSection, ItemKey(j, "%s"), path, sizeof path);
+        ReadItem<kFoldersSection, kPlainItemKey>(j, path);
         LogFolder(log, j, path);
         ReportItem("Ordner", path, FolderResult(CreateDirectoryA(path, nullptr), path));
     }
@@ -158,11 +180,15 @@ void ReportFileNotCopied(const char* target, DWORD error) {
 
 // Moves an extracted application file to its target; an existing target is
 // replaced, and recorded as such before it goes, so that the uninstaller
-// leaves the file in its place. The user is told when that fails too.
+// leaves the file in its place. One that cannot be recorded is kept, and the
+// file reported as not copied, as when the move fails.
 void MoveToTarget(const char* source, const char* target, UninstallLogWriter& log) {
     DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        LogReplacedFile(log, target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        !LogReplacedFile(log, target)) {
+        ReportFileNotCopied(target);
+        DeleteFileA(source);
+        return;
     }
     if (MoveFileA(source, target)) {
         ReportItem("Datei", target, 0);
@@ -190,7 +216,7 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     // No longer than the name it is cut from.
     (void)CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
-    ReadExpanded(kFilesSection, key, target, sizeof target);
+    ReadItem<kFilesSection, kPlainItemKey>(key, target);
     LogFile(log, target);
     char source[MAX_PATH];
     // A name that leads out of the destination, or one too long for it, was
@@ -241,7 +267,8 @@ bool InstallFiles(UninstallLogWriter& log) {
 
 // A failing decision skips the step, like a framework already present.
 void InstallDotNetFramework() {
-    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, 0)) {
+    constexpr SetupKeyRule rule = SetupRuleOf(kMainSection, kDotNetKey);
+    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, rule.fallbackFlag)) {
         return;
     }
     char installer[MAX_PATH];
@@ -330,7 +357,7 @@ void CreateShellFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kShellFoldersSection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         char path[MAX_PATH];
-        ReadExpanded(kShellFoldersSection, ItemKey(i, "%s"), path, sizeof path);
+        ReadItem<kShellFoldersSection, kPlainItemKey>(i, path);
         LogShellFolder(log, i, path);
         ReportItem("Shell-Ordner", path, FolderResult(CreateDirectoryA(path, nullptr), path));
     }
@@ -342,14 +369,11 @@ void CreateShellItems(UninstallLogWriter& log) {
     for (int i = 0; i < count; ++i) {
         char target[MAX_PATH], shortcut[MAX_PATH], description[kTextSize];
         char workingDirectory[MAX_PATH], arguments[MAX_PATH];
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutTargetKey), target, sizeof target);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutFileKey), shortcut, sizeof shortcut);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutDescriptionKey), description,
-                     sizeof description);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutWorkingDirectoryKey), workingDirectory,
-                     sizeof workingDirectory);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutArgumentsKey), arguments,
-                     sizeof arguments);
+        ReadItem<kShellItemsSection, kShortcutTargetKey>(i, target);
+        ReadItem<kShellItemsSection, kShortcutFileKey>(i, shortcut);
+        ReadItem<kShellItemsSection, kShortcutDescriptionKey>(i, description);
+        ReadItem<kShellItemsSection, kShortcutWorkingDirectoryKey>(i, workingDirectory);
+        ReadItem<kShellItemsSection, kShortcutArgumentsKey>(i, arguments);
         LogShellItem(log, i, shortcut);
         ReportItem("Verkn\xfcpfung", shortcut,
                    ErrorFromResult(
@@ -429,12 +453,11 @@ void WriteRegistry(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kRegistrySection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         RegistryEntry entry;
-        ReadText(kRegistrySection, ItemKey(i, kRegistryRootKey), entry.root, sizeof entry.root);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryKeyPathKey), entry.key, sizeof entry.key);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryValueNameKey), entry.value,
-                 sizeof entry.value);
-        ReadExpanded(kRegistrySection, ItemKey(i, kRegistryDataKey), entry.data, sizeof entry.data);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryTypeKey), entry.type, sizeof entry.type);
+        ReadItem<kRegistrySection, kRegistryRootKey>(i, entry.root);
+        ReadItem<kRegistrySection, kRegistryKeyPathKey>(i, entry.key);
+        ReadItem<kRegistrySection, kRegistryValueNameKey>(i, entry.value);
+        ReadItem<kRegistrySection, kRegistryDataKey>(i, entry.data);
+        ReadItem<kRegistrySection, kRegistryTypeKey>(i, entry.type);
         if (entry.value[0] == '\0') {
             WriteRegistryKey(entry, log);
         } else {
@@ -447,13 +470,12 @@ void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
     char name[kServiceNameSize], displayName[kServiceNameSize], binaryPath[MAX_PATH];
     char errorControl[kServiceSettingSize], startType[kServiceSettingSize],
         type[kServiceSettingSize];
-    ReadText(kServiceSection, ItemKey(i, kServiceNameKey), name, sizeof name);
-    ReadText(kServiceSection, ItemKey(i, kServiceDisplayNameKey), displayName, sizeof displayName);
-    ReadExpanded(kServiceSection, ItemKey(i, kServiceBinaryPathKey), binaryPath, sizeof binaryPath);
-    ReadText(kServiceSection, ItemKey(i, kServiceErrorControlKey), errorControl,
-             sizeof errorControl);
-    ReadText(kServiceSection, ItemKey(i, kServiceStartTypeKey), startType, sizeof startType);
-    ReadText(kServiceSection, ItemKey(i, kServiceTypeKey), type, sizeof type);
+    ReadItem<kServiceSection, kServiceNameKey>(i, name);
+    ReadItem<kServiceSection, kServiceDisplayNameKey>(i, displayName);
+    ReadItem<kServiceSection, kServiceBinaryPathKey>(i, binaryPath);
+    ReadItem<kServiceSection, kServiceErrorControlKey>(i, errorControl);
+    ReadItem<kServiceSection, kServiceStartTypeKey>(i, startType);
+    ReadItem<kServiceSection, kServiceTypeKey>(i, type);
     ServiceDefinition service{name,
                               displayName,
                               binaryPath,

@@ -26,7 +26,7 @@ fi
 programs=(
   "$build/win32/driver/setup.exe" "$build/win32/uninstall/uninstall.exe"
   "$build/win32/examples/beispiel.exe" "$build/win32/examples/beispieldienst.exe"
-  "$build/win64/tools/robot/tolvanex_robot.exe" "$build/win64/tools/builder/tolvanex-build.exe"
+  "$build/win64/tests/robot/tolvanex_robot.exe" "$build/win64/tools/builder/tolvanex-build.exe"
 )
 for program in "${programs[@]}"; do
   [ -f "$program" ] && continue

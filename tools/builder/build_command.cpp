@@ -370,7 +370,9 @@ bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadS
     std::vector<Finding> findings;
     CheckScript(script, options, &findings);
     for (Finding& finding : findings) {
-        finding.error = finding.error || werror;
+        if (werror) {
+            finding.severity = Severity::Error;
+        }
         fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
     return !HasErrors(findings, werror);
@@ -393,6 +395,23 @@ int WriteInstallerFile(const BuildSettings& settings, bool quiet) {
 }
 
 } // namespace
+
+bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScript) {
+    const ScriptSection* sources = FindSection(script, kSourcesSection);
+    if (sources == nullptr) {
+        return false;
+    }
+    BuildRun run{&script, FindSection(script, kBuildSection), fs::path(script.path).parent_path()};
+    if (run.scriptDirectory.empty()) {
+        run.scriptDirectory = ".";
+    }
+    std::vector<SourceFile> files;
+    if (!CollectSourceItems(run, *sources, &files)) {
+        return false;
+    }
+    *setupScript = GenerateSetupScript(script, *sources, files);
+    return true;
+}
 
 int RunBuildCommand(int argc, char** argv) {
     BuildOptions options;
