@@ -107,13 +107,14 @@ struct BuildRun {
     const ScriptDocument* document;
     const ScriptSection* build;
     fs::path scriptDirectory;
+    EntryIndex buildEntries; // of `build`: file_N keys are looked up one by one
 };
 
 // A file named by a [build] key, relative to the script's folder. Without
 // the key, `defaultName` is looked for in DefaultPlaces when given.
 bool ResolveBuildFile(const BuildRun& run, const char* key, const char* defaultName,
                       std::string* path) {
-    const ScriptEntry* entry = run.build != nullptr ? FindEntry(*run.build, key) : nullptr;
+    const ScriptEntry* entry = FindEntry(run.buildEntries, key);
     const std::string value = entry != nullptr ? ProfileValue(*entry) : std::string();
     if (!value.empty()) {
         std::string written = FileSystemPath(value);
@@ -208,26 +209,6 @@ std::string ItemKey(const char* format, int index) {
     return key;
 }
 
-// The first entry of each key, by its key in lower case: one look-up per
-// item instead of a walk over the section.
-std::map<std::string, const ScriptEntry*> IndexEntries(const ScriptSection& section) {
-    std::map<std::string, const ScriptEntry*> index;
-    for (const ScriptEntry& entry : section.entries) {
-        std::string key = entry.key;
-        for (char& c : key) {
-            c = LowerAscii(c);
-        }
-        index.emplace(key, &entry);
-    }
-    return index;
-}
-
-const ScriptEntry* Lookup(const std::map<std::string, const ScriptEntry*>& index,
-                          const std::string& key) {
-    const auto found = index.find(key);
-    return found != index.end() ? found->second : nullptr;
-}
-
 // The application files of [sources]; `supportEntries` entries are in the
 // payload beside them.
 bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources, size_t supportEntries,
@@ -247,15 +228,15 @@ bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources, size_
         ReportError(script, countEntry->line, "[sources] count is not a number of items");
         return false;
     }
-    const std::map<std::string, const ScriptEntry*> index = IndexEntries(sources);
+    const EntryIndex index = IndexEntries(sources);
     const size_t limit = payload_format::kMaxEntries > supportEntries
                              ? payload_format::kMaxEntries - supportEntries
                              : 0;
     for (int i = 0; i < count; ++i) {
         const std::string fromKey = ItemKey(kSourceFromKey, i);
         const std::string toKey = ItemKey(kSourceToKey, i);
-        const ScriptEntry* from = Lookup(index, fromKey);
-        const ScriptEntry* to = Lookup(index, toKey);
+        const ScriptEntry* from = FindEntry(index, fromKey);
+        const ScriptEntry* to = FindEntry(index, toKey);
         if (from == nullptr || to == nullptr || ProfileValue(*from).empty()) {
             ReportError(script, from != nullptr ? from->line : countEntry->line,
                         "[sources] item " + std::to_string(i) + " needs " + fromKey + " and " +
@@ -401,12 +382,18 @@ bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScri
     if (sources == nullptr) {
         return false;
     }
-    BuildRun run{&script, FindSection(script, kBuildSection), fs::path(script.path).parent_path()};
+    BuildRun run{&script, FindSection(script, kBuildSection), fs::path(script.path).parent_path(),
+                 {}};
     if (run.scriptDirectory.empty()) {
         run.scriptDirectory = ".";
     }
+    if (run.build != nullptr) {
+        run.buildEntries = IndexEntries(*run.build);
+    }
     std::vector<SourceFile> files;
-    if (!CollectSourceItems(run, *sources, &files)) {
+    // setup.ini at least goes beside the files; build counts the support
+    // files it finds and says so when the payload cannot hold them all.
+    if (!CollectSourceItems(run, *sources, 1, &files)) {
         return false;
     }
     *setupScript = GenerateSetupScript(script, *sources, files);
@@ -425,9 +412,12 @@ int RunBuildCommand(int argc, char** argv) {
         return kExitEntriesFailed;
     }
     BuildRun run{&script, FindSection(script, kBuildSection),
-                 fs::path(options.scriptPath).parent_path()};
+                 fs::path(options.scriptPath).parent_path(), {}};
     if (run.scriptDirectory.empty()) {
         run.scriptDirectory = ".";
+    }
+    if (run.build != nullptr) {
+        run.buildEntries = IndexEntries(*run.build);
     }
     BuildSettings settings;
     ScriptDocument payloadScript;

@@ -1,15 +1,20 @@
 // inspect: what an installer will do, read from its payload alone. The
-// payload's setup.ini is read through IniFile with the buffers setup.exe
-// uses, and the lists are walked in the order setup.exe handles them, so
-// that the report shows what the installer will find, cuts included.
+// payload's setup.ini gives its settings through setup.exe's own loader;
+// its lists are read once, as setup.exe's profile reader reads them, and
+// looked up through an index, with the buffers setup.exe uses and in the
+// order it handles them, so that the report shows what the installer will
+// find, cuts included, in time linear in the file.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
 #include <system_error>
+#include <unordered_map>
 #include <vector>
 
+#include "archive/payload_format.h"
 #include "archive/setup_archive.h"
 #include "script/constant_names.h"
 #include "script/ini_file.h"
@@ -17,6 +22,9 @@
 #include "script/uninstall_log_format.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/script_document.h"
+#include "tools/builder/temporary_output.h"
+#include "tools/builder/terminal_text.h"
 
 namespace fs = std::filesystem;
 
@@ -56,26 +64,43 @@ struct Inspection {
     std::vector<ServiceItem> services;
 };
 
+// The payload's setup.ini, parsed once, with its sections and each
+// section's keys indexed.
+struct PayloadScript {
+    ScriptDocument document;
+    SectionIndex sections;
+    std::unordered_map<const ScriptSection*, EntryIndex> keys;
+};
+
+void IndexPayloadScript(PayloadScript* script) {
+    script->sections = IndexSections(script->document);
+    for (const auto& named : script->sections.first) {
+        script->keys.emplace(named.second, IndexEntries(*named.second));
+    }
+}
+
 // A value read as setup.exe reads it: into the buffer the script's table
 // gives the key's row, cut where setup.exe cuts it.
-std::string Read(const IniFile& script, const char* section, const char* key,
+std::string Read(const PayloadScript& script, const char* section, const char* key,
                  const char* row = kPlainItemKey) {
     const SetupKey* rule = FindSetupKey(section, row);
     const uint32_t size = rule != nullptr && rule->size > 0 ? rule->size : kTextSize;
-    std::vector<char> buffer(size, '\0');
-    script.ReadString(section, key, buffer.data(), size, "");
-    return buffer.data();
+    const ScriptSection* found = FindSection(script.sections, section);
+    const ScriptEntry* entry = found != nullptr ? FindEntry(script.keys.at(found), key) : nullptr;
+    const std::string value = entry != nullptr ? ProfileValue(*entry) : std::string();
+    return value.substr(0, std::min<size_t>(value.size(), size - 1));
 }
 
-std::string ReadItem(const IniFile& script, const char* section, const char* format, int index) {
+std::string ReadItem(const PayloadScript& script, const char* section, const char* format,
+                     int index) {
     char key[kListKeySize];
     FormatListKey(format, index, key);
     return Read(script, section, key, format);
 }
 
 // The table's name for what setup.exe makes of item `index`'s constant.
-std::string ReadConstant(const IniFile& script, const char* section, const char* format, int index,
-                         std::string* asWritten = nullptr) {
+std::string ReadConstant(const PayloadScript& script, const char* section, const char* format,
+                         int index, std::string* asWritten = nullptr) {
     const std::string written = ReadItem(script, section, format, index);
     if (asWritten != nullptr) {
         *asWritten = written;
@@ -85,6 +110,33 @@ std::string ReadConstant(const IniFile& script, const char* section, const char*
         return written;
     }
     return GetConstantTable(kind).fallbackName;
+}
+
+// The counts of the lists, as setup.exe reads them. A count above the
+// entries a payload holds is refused before any walk up to it: setup.exe
+// would take each item up to it in turn, and an installer of a few hundred
+// bytes would keep inspect busy for hours.
+struct ListCounts {
+    int folders, shellFolders, shortcuts, registry, services;
+};
+
+bool ReadListCounts(const IniFile& script, ListCounts* counts, std::string* problem) {
+    const std::pair<const char*, int*> lists[] = {
+        {kFoldersSection, &counts->folders},     {kShellFoldersSection, &counts->shellFolders},
+        {kShellItemsSection, &counts->shortcuts}, {kRegistrySection, &counts->registry},
+        {kServiceSection, &counts->services},
+    };
+    for (const auto& [section, count] : lists) {
+        *count = script.ReadInt(section, kCountKey, 0, 10);
+        if (*count > 0 && static_cast<uint32_t>(*count) > payload_format::kMaxEntries) {
+            *problem = std::string(kSetupScriptFile) + " [" + section + "]: the count " +
+                       std::to_string(*count) + " is above the " +
+                       std::to_string(payload_format::kMaxEntries) +
+                       " entries a payload can hold [bad-count]";
+            return false;
+        }
+    }
+    return true;
 }
 
 void ReadSettings(const IniFile& script, Inspection* result) {
@@ -114,9 +166,9 @@ void ReadSettings(const IniFile& script, Inspection* result) {
     result->launchPath = settings.DoneLaunchPath;
 }
 
-void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result) {
-    const int folderCount = script.ReadInt(kFoldersSection, kCountKey, 0, 10);
-    for (int j = 1; j <= folderCount; ++j) {
+void ReadLists(const IniFile& settings, const PayloadScript& script, const ListCounts& counts,
+               SetupArchive& archive, Inspection* result) {
+    for (int j = 1; j <= counts.folders; ++j) {
         result->folders.push_back(ReadItem(script, kFoldersSection, kPlainItemKey, j));
     }
     const int entries = archive.GetEntryCount();
@@ -136,13 +188,11 @@ void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result)
             result->hasUninstaller = true;
         }
     }
-    result->dotnet = script.ReadBool(kMainSection, kDotNetKey, 0) != 0;
-    const int shellFolderCount = script.ReadInt(kShellFoldersSection, kCountKey, 0, 10);
-    for (int i = 0; i < shellFolderCount; ++i) {
+    result->dotnet = settings.ReadBool(kMainSection, kDotNetKey, 0) != 0;
+    for (int i = 0; i < counts.shellFolders; ++i) {
         result->shellFolders.push_back(ReadItem(script, kShellFoldersSection, kPlainItemKey, i));
     }
-    const int shortcutCount = script.ReadInt(kShellItemsSection, kCountKey, 0, 10);
-    for (int i = 0; i < shortcutCount; ++i) {
+    for (int i = 0; i < counts.shortcuts; ++i) {
         const char* s = kShellItemsSection;
         result->shortcuts.push_back({ReadItem(script, s, kShortcutFileKey, i),
                                      ReadItem(script, s, kShortcutTargetKey, i),
@@ -150,8 +200,7 @@ void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result)
                                      ReadItem(script, s, kShortcutWorkingDirectoryKey, i),
                                      ReadItem(script, s, kShortcutDescriptionKey, i)});
     }
-    const int registryCount = script.ReadInt(kRegistrySection, kCountKey, 0, 10);
-    for (int i = 0; i < registryCount; ++i) {
+    for (int i = 0; i < counts.registry; ++i) {
         const char* s = kRegistrySection;
         RegistryItem item;
         item.root = ReadConstant(script, s, kRegistryRootKey, i, &item.rootAsWritten);
@@ -162,8 +211,7 @@ void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result)
         item.isKey = item.name.empty();
         result->registry.push_back(item);
     }
-    const int serviceCount = script.ReadInt(kServiceSection, kCountKey, 0, 10);
-    for (int i = 0; i < serviceCount; ++i) {
+    for (int i = 0; i < counts.services; ++i) {
         const char* s = kServiceSection;
         result->services.push_back({ReadItem(script, s, kServiceNameKey, i),
                                     ReadItem(script, s, kServiceDisplayNameKey, i),
@@ -192,8 +240,10 @@ bool StageScript(SetupArchive& archive, const fs::path& directory) {
 
 // --- Output -------------------------------------------------------------------
 
+// A text of the installer for the terminal: in the terminal's UTF-8, its
+// control characters escaped.
 std::string Host(const std::string& text) {
-    return FileSystemPath(text);
+    return ShownText(FileSystemPath(text));
 }
 
 std::string Json(const std::string& text) {
@@ -202,7 +252,7 @@ std::string Json(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || c == 0x7F) {
             char escaped[8];
             snprintf(escaped, sizeof escaped, "\\u%04x", c);
             out += escaped;
@@ -250,7 +300,7 @@ void PrintText(const Inspection& r) {
     }
     printf("Files (%zu):\n", r.files.size());
     for (const FileItem& file : r.files) {
-        printf("  %-10s %10u  %s\n", file.entry.c_str(), static_cast<unsigned>(file.size),
+        printf("  %-10s %10u  %s\n", ShownText(file.entry).c_str(), static_cast<unsigned>(file.size),
                Host(file.target).c_str());
     }
     if (r.hasUninstaller) {
@@ -293,7 +343,7 @@ void PrintText(const Inspection& r) {
 }
 
 void PrintJson(const std::string& installer, const Inspection& r) {
-    printf("{\n  \"installer\": %s,\n", Json(Host(installer)).c_str());
+    printf("{\n  \"installer\": %s,\n", Json(FileSystemPath(installer)).c_str());
     printf("  \"title\": %s,\n  \"version\": %s,\n  \"publisher\": %s,\n  \"url\": %s,\n",
            Json(r.title).c_str(), Json(r.version).c_str(), Json(r.publisher).c_str(),
            Json(r.url).c_str());
@@ -386,19 +436,34 @@ int RunInspectCommand(int argc, char** argv) {
     std::error_code error;
     const fs::path staging = fs::temp_directory_path(error) /
                              ("tolvanex-inspect-" + std::to_string(std::random_device()()));
+    RegisterTemporary(staging.string());
     fs::remove_all(staging, error);
-    if (!fs::create_directories(staging, error) || !StageScript(archive, staging)) {
-        fs::remove_all(staging, error);
-        ReportProblem(argv[0], "payload holds no setup.ini that can be read");
-        return kExitBadInput;
+    const std::string scriptPath = (staging / kSetupScriptFile).string();
+    PayloadScript script;
+    std::string problem = "payload holds no setup.ini that can be read";
+    bool read = fs::create_directories(staging, error) && StageScript(archive, staging);
+    if (read) {
+        std::string bytes;
+        read = ReadScriptBytes(scriptPath, &bytes, &problem) &&
+               ParseScriptDocument(bytes, scriptPath, &script.document, &problem,
+                                   ScriptBytes::AsSetupExe);
     }
     Inspection result;
-    {
-        IniFile script((staging / kSetupScriptFile).string().c_str());
-        ReadSettings(script, &result);
-        ReadLists(script, archive, &result);
+    if (read) {
+        IndexPayloadScript(&script);
+        IniFile settings(scriptPath.c_str());
+        ListCounts counts{};
+        read = ReadListCounts(settings, &counts, &problem);
+        if (read) {
+            ReadSettings(settings, &result);
+            ReadLists(settings, script, counts, archive, &result);
+        }
     }
-    fs::remove_all(staging, error);
+    RemoveTemporary(staging.string());
+    if (!read) {
+        ReportProblem(argv[0], problem.c_str());
+        return kExitBadInput;
+    }
     if (json) {
         PrintJson(argv[0], result);
     } else {

@@ -95,10 +95,11 @@ void CheckScript(const ScriptDocument& document, const CheckOptions& options,
     }
     std::vector<Target> targets;
     const ScriptSection* files = FindSection(effective, kFilesSection);
+    const EntryIndex fileKeys = files != nullptr ? IndexEntries(*files) : EntryIndex();
     for (size_t i = 0; run.filesKnown && files != nullptr && i < files->entries.size(); ++i) {
         const ScriptEntry& entry = files->entries[i];
         if (entry.hasValue && !EqualNamesIgnoringCase(entry.key, kCountKey) &&
-            FindEntry(*files, entry.key) == &entry) {
+            IsFirstOfKey(fileKeys, entry)) {
             CheckValue(run, entry, kFileItemKeys[0]);
             targets.push_back({entry.key, NormalizePath(ProfileValue(entry)), &entry});
         }

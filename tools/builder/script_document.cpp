@@ -311,6 +311,50 @@ const ScriptEntry* FindEntry(const ScriptSection& section, const char* key) {
     return FindEntry(section, std::string(key));
 }
 
+namespace {
+
+std::string LowerName(const std::string& name) {
+    std::string lower = name;
+    for (char& c : lower) {
+        c = LowerAscii(c);
+    }
+    return lower;
+}
+
+} // namespace
+
+EntryIndex IndexEntries(const ScriptSection& section) {
+    EntryIndex index;
+    index.first.reserve(section.entries.size());
+    for (const ScriptEntry& entry : section.entries) {
+        index.first.emplace(LowerName(entry.key), &entry); // an earlier one stays
+    }
+    return index;
+}
+
+const ScriptEntry* FindEntry(const EntryIndex& index, const std::string& key) {
+    const auto found = index.first.find(LowerName(key));
+    return found != index.first.end() ? found->second : nullptr;
+}
+
+bool IsFirstOfKey(const EntryIndex& index, const ScriptEntry& entry) {
+    return FindEntry(index, entry.key) == &entry;
+}
+
+SectionIndex IndexSections(const ScriptDocument& document) {
+    SectionIndex index;
+    index.first.reserve(document.sections.size());
+    for (const ScriptSection& section : document.sections) {
+        index.first.emplace(LowerName(section.name), &section);
+    }
+    return index;
+}
+
+const ScriptSection* FindSection(const SectionIndex& index, const std::string& name) {
+    const auto found = index.first.find(LowerName(name));
+    return found != index.first.end() ? found->second : nullptr;
+}
+
 std::string ProfileValue(const ScriptEntry& entry) {
     const std::string& value = entry.value;
     if (entry.hasValue && value.size() >= 2 && (value[0] == '"' || value[0] == '\'') &&

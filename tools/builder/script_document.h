@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // One "key=value" line; blanks around key and value trimmed, the value as
@@ -65,6 +66,25 @@ const ScriptEntry* FindEntry(const ScriptSection& section, const char* key);
 // The same for names taken from a document, which may hold any byte.
 const ScriptSection* FindSection(const ScriptDocument& document, const std::string& name);
 const ScriptEntry* FindEntry(const ScriptSection& section, const std::string& key);
+
+// The first entry of each key of one section, for many lookups in a row: a
+// walk over the section builds it, and each lookup after answers as FindEntry
+// does without walking again. It points into the section, which must stay as
+// it was while the index is used.
+struct EntryIndex {
+    std::unordered_map<std::string, const ScriptEntry*> first; // by lower-case key
+};
+EntryIndex IndexEntries(const ScriptSection& section);
+const ScriptEntry* FindEntry(const EntryIndex& index, const std::string& key);
+// True when `entry` is the one setup.exe uses for its key (the first).
+bool IsFirstOfKey(const EntryIndex& index, const ScriptEntry& entry);
+
+// The same for the sections of a document (the first of each name).
+struct SectionIndex {
+    std::unordered_map<std::string, const ScriptSection*> first; // by lower-case name
+};
+SectionIndex IndexSections(const ScriptDocument& document);
+const ScriptSection* FindSection(const SectionIndex& index, const std::string& name);
 
 // The value as setup.exe's profile reader returns it: one pair of enclosing
 // double or single quotes dropped; empty for a line without "=".

@@ -157,6 +157,7 @@ SectionRules RulesOf(const char* name) {
 void CheckBuildSection(CheckRun& run) {
     const ScriptSection* build =
         run.options.buildScript ? FindSection(run.document, kBuildSection) : nullptr;
+    const EntryIndex index = build != nullptr ? IndexEntries(*build) : EntryIndex();
     for (size_t i = 0; build != nullptr && i < build->entries.size(); ++i) {
         const ScriptEntry& entry = build->entries[i];
         if (StartsWith(entry.key, kAppEntryPrefix)) {
@@ -164,7 +165,7 @@ void CheckBuildSection(CheckRun& run) {
         }
         for (const SetupKey& rule : kBuildKeys) {
             if (EqualNamesIgnoringCase(entry.key, rule.key) &&
-                FindEntry(*build, rule.key) == &entry) {
+                IsFirstOfKey(index, entry)) {
                 CheckValue(run, entry, rule);
             }
         }
@@ -180,6 +181,7 @@ void CheckLayout(CheckRun& run, bool hasSources) {
         }
     }
     const char* reader = "setup.exe";
+    const SectionIndex sections = IndexSections(run.document);
     for (const ScriptSection& section : run.document.sections) {
         if (section.name.empty()) {
             if (!section.entries.empty()) {
@@ -197,21 +199,22 @@ void CheckLayout(CheckRun& run, bool hasSources) {
         }
         const SetupSection* rule = rules.section;
         reader = rules.builder ? "the builder" : "setup.exe";
-        const ScriptSection* first = FindSection(run.document, section.name);
+        const ScriptSection* first = FindSection(sections, section.name);
         if (first != &section) {
             Report(run, section.line, "ignored-section",
                    "[" + section.name + "] again: " + reader + " reads only the first, at line " +
                        Number(first->line));
             continue;
         }
+        const EntryIndex entries = IndexEntries(section);
         for (const ScriptEntry& entry : section.entries) {
             if (!entry.hasValue) {
                 Report(run, entry.line, "ignored-key",
                        "a line without \"=\": " + std::string(reader) + " reads no value from it");
-            } else if (FindEntry(section, entry.key) != &entry) {
+            } else if (!IsFirstOfKey(entries, entry)) {
                 Report(run, entry.line, "ignored-key",
                        Quoted(entry.key) + " again: " + reader + " reads only the first, at line " +
-                           Number(FindEntry(section, entry.key)->line));
+                           Number(FindEntry(entries, entry.key)->line));
             } else if (!IsKnownKey(*rule, entry.key, hasSources)) {
                 std::string text = std::string(reader) + " never reads " + Quoted(entry.key) +
                                    " in [" + section.name + "]";

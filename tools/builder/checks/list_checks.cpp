@@ -46,10 +46,11 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
     }
     const int first = rule.numbering == Numbering::FromOne ? 1 : 0;
     std::map<int, ListItem> listed;
+    const EntryIndex keys = IndexEntries(*section);
     for (const ScriptEntry& entry : section->entries) {
         int index;
         std::string rest;
-        if (!entry.hasValue || FindEntry(*section, entry.key) != &entry ||
+        if (!entry.hasValue || !IsFirstOfKey(keys, entry) ||
             !ParseIndex(entry.key, &index, &rest) || index < first) {
             continue;
         }
@@ -65,7 +66,7 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
         item.fields.resize(rule.keyCount, nullptr);
         item.fields[static_cast<size_t>(field)] = &entry;
     }
-    const ScriptEntry* countEntry = FindEntry(*section, kCountKey);
+    const ScriptEntry* countEntry = FindEntry(keys, kCountKey);
     const std::string countText = Value(countEntry);
     const char* what = rules.builder ? "the builder" : "setup.exe";
     if (countText.empty()) {
@@ -77,19 +78,25 @@ std::vector<ListItem> CheckList(CheckRun& run, const ScriptDocument& document,
         return items;
     }
     const int32_t count = static_cast<int32_t>(ParseUnsigned(countText.c_str(), 10));
+    const std::string above =
+        "a count above the " + Number(payload_format::kMaxEntries) + " entries a payload can hold";
+    // Above what a payload holds no item past the last listed can be more
+    // than empty values: the walk up to such a count is not made.
+    const bool aboveEntries =
+        count > 0 && static_cast<uint32_t>(count) > payload_format::kMaxEntries;
     if (!IsWholeNumber(countText)) {
         Report(run, countEntry->line, "bad-count",
                Quoted(countText) + " is not a number: " + what + " reads " +
-                   Number(std::max(count, 0)));
-    } else if (count < 0) {
+                   Number(std::max(count, 0)) + (aboveEntries ? ", " + above : std::string()));
+        if (aboveEntries) {
+            return items;
+        }
+    } else if (countText[0] == '-') {
         Report(run, countEntry->line, "bad-count",
                "a negative count: " + std::string(what) + " handles no item");
         return items;
-    } else if (countText.size() > 10 ||
-               static_cast<uint32_t>(count) > payload_format::kMaxEntries) {
-        Report(run, countEntry->line, "bad-count",
-               "a count above the " + Number(payload_format::kMaxEntries) +
-                   " entries a payload can hold");
+    } else if (countText.size() > 10 || count < 0 || aboveEntries) {
+        Report(run, countEntry->line, "bad-count", above);
         return items;
     }
     if (count <= 0) {

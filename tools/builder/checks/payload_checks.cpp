@@ -47,10 +47,11 @@ void LearnPayload(CheckRun& run, bool hasSources) {
     if (!hasSources) {
         run.entriesKnown = true;
         const ScriptSection* build = FindSection(run.document, kBuildSection);
+        const EntryIndex index = build != nullptr ? IndexEntries(*build) : EntryIndex();
         for (size_t i = 0; build != nullptr && i < build->entries.size(); ++i) {
             const ScriptEntry& entry = build->entries[i];
             if (entry.hasValue && StartsWith(entry.key, kAppEntryPrefix) &&
-                FindEntry(*build, entry.key) == &entry) {
+                IsFirstOfKey(index, entry)) {
                 run.appEntries.push_back(entry.key);
             }
         }

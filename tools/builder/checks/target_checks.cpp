@@ -187,11 +187,12 @@ void CheckFiles(CheckRun& run, const std::vector<Target>& targets, Created* crea
         return;
     }
     const ScriptSection* section = FindSection(run.effective, kFilesSection);
+    const EntryIndex index = section != nullptr ? IndexEntries(*section) : EntryIndex();
     std::set<std::string> entryKeys;
     for (const std::string& name : run.appEntries) {
         const std::string key = FilesKeyOfEntry(name);
         entryKeys.insert(LowerText(key));
-        const ScriptEntry* entry = section != nullptr ? FindEntry(*section, key) : nullptr;
+        const ScriptEntry* entry = FindEntry(index, key);
         if (Value(entry).empty()) {
             Report(run, LineOf(entry, section), "entry-without-target",
                    "the payload entry " + Quoted(name) + " has no target in [" +
