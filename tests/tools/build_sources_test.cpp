@@ -45,8 +45,8 @@ TEST(CollectSources, MatchesGlobsAndKeepsThePathsBelowThem) {
         SCOPED_TRACE(c.pattern);
         std::vector<SourceFile> files;
         std::string problem;
-        const bool found = CollectSources(tree.Join(""), c.pattern, c.folder, 7, SIZE_MAX, &files,
-                                          &problem);
+        const bool found =
+            CollectSources(tree.Join(""), c.pattern, c.folder, 7, SIZE_MAX, &files, &problem);
         EXPECT_EQ(found, !c.targets.empty()) << problem;
         std::vector<std::string> targets;
         for (const SourceFile& file : files) {

@@ -356,6 +356,8 @@ TEST(Bounds, CountsInTheBillionsStopAtOnce) {
     const Case cases[] = {
         {"[sources] count", "", "2000000000", "[sources] count"},
         {"[sources] count one above a payload", "", "65535", "[sources] count"},
+        {"[reg] count", "[reg]\ncount=2000000000\n", "1", "[bad-count]"},
+        {"[svc] count that is not a number", "[svc]\ncount=2147483647x\n", "1", "[bad-count]"},
     };
     const std::string script = dir + "/build.ini";
     for (const Case& c : cases) {
@@ -452,6 +454,126 @@ TEST(ReadingInstallers, ExtractNeverWritesThroughALinkOnTheWay) {
         EXPECT_NE(run.out.find("a link on the way"), std::string::npos) << run.out;
         EXPECT_EQ(ReadText(dir + "/" + c.victim), before);
         EXPECT_TRUE(fs::is_symlink(target + "/" + c.link));
+    }
+}
+
+// An installer of a few hundred bytes whose setup.ini holds `script`.
+std::string PackScript(const std::string& dir, const std::string& script) {
+    WriteText(dir + "/stub.exe", "stub");
+    WriteText(dir + "/setup.ini", script);
+    const std::string installer = dir + "/setup.exe";
+    const ToolRun run = RunTool({"pack", "--stub", dir + "/stub.exe", "--out", installer,
+                                 "setup.ini=" + dir + "/setup.ini"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return installer;
+}
+
+TEST(Bounds, InspectRefusesCountsAboveAPayloadWithoutWalkingThem) {
+    ScratchDirectory scratch;
+    for (const char* section : {"folders", "shell_folders", "shell_items", "reg", "svc"}) {
+        for (const char* count : {"2000000000", "2147483647x", "65535"}) {
+            SCOPED_TRACE(std::string(section) + " " + count);
+            const std::string installer =
+                PackScript(scratch.path(), "[main]\r\napptitle=A\r\n[" + std::string(section) +
+                                               "]\r\ncount=" + count + "\r\n");
+            EXPECT_LT(fs::file_size(installer), 400u);
+            const ToolRun run = RunTool({"inspect", installer});
+            EXPECT_EQ(run.exitCode, 2);
+            EXPECT_NE(run.err.find("[" + std::string(section) + "]"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("[bad-count]"), std::string::npos) << run.err;
+            EXPECT_EQ(run.out, "");
+        }
+    }
+}
+
+// 65,534 registry items of five keys each: a setup.ini of some 10 MB that,
+// read afresh for each of its 327,670 values, would keep inspect busy for
+// days. Read once, it takes a moment.
+TEST(Bounds, InspectReadsTheSetupScriptOnce) {
+    ScratchDirectory scratch;
+    std::string script = "[main]\r\napptitle=A\r\n[reg]\r\ncount=65534\r\n";
+    for (int i = 0; i < 65534; ++i) {
+        const std::string n = std::to_string(i);
+        script += n + "_hkey=HKEY_CURRENT_USER\r\n" + n + "_key=Software\\A\\" + n + "\r\n" + n +
+                  "_value=v\r\n" + n + "_type=REG_SZ\r\n" + n + "_std=d" + n + "\r\n";
+    }
+    const std::string installer = PackScript(scratch.path(), script);
+    const ToolRun run = RunTool({"inspect", installer});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Registry (65534):"), std::string::npos);
+    EXPECT_NE(run.out.find("HKEY_CURRENT_USER\\Software\\A\\65533  v  REG_SZ = d65533\n"),
+              std::string::npos);
+}
+
+TEST(ReadingInstallers, InspectShowsControlCharactersOfTheScriptEscaped) {
+    ScratchDirectory scratch;
+    const std::string installer =
+        PackScript(scratch.path(),
+                   "[main]\r\napptitle=T\x1b[2J\r\n[folders]\r\ncount=1\r\n"
+                   "1=%%INSTALLDIR%%a\x07\x7f\r\n[reg]\r\ncount=1\r\n0_hkey=HKEY_CURRENT_USER\r\n"
+                   "0_key=S\x1b]0;x\x07\r\n0_value=n\r\n0_std=d\x08\r\n");
+    const ToolRun run = RunTool({"inspect", installer});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(HasControlCharacter(run.out)) << run.out;
+    for (const char* shown :
+         {"T\\x1b[2J", "%%INSTALLDIR%%a\\x07\\x7f", "S\\x1b]0;x\\x07", "d\\x08"}) {
+        EXPECT_NE(run.out.find(shown), std::string::npos) << shown << "\n" << run.out;
+    }
+    const ToolRun json = RunTool({"inspect", installer, "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    EXPECT_FALSE(HasControlCharacter(json.out)) << json.out;
+    EXPECT_NE(json.out.find("\"T\\u001b[2J\""), std::string::npos) << json.out;
+}
+
+// The staging folder exists while inspect reads a large setup.ini; the
+// signal comes once it is seen. A run that ends before it is seen proves
+// nothing and is repeated.
+TEST(OutputFile, SignalsRemoveTheStagingFolderOfInspect) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    std::string script = "[main]\r\napptitle=A\r\n";
+    for (int i = 0; i < 400000; ++i) {
+        script += "; a comment that setup.exe skips, read for every setting\r\n";
+    }
+    const std::string installer = PackScript(dir, script);
+    const std::string temporary = dir + "/tmp";
+    fs::create_directories(temporary);
+    const char* before = getenv("TMPDIR");
+    const std::string saved = before != nullptr ? before : "";
+    setenv("TMPDIR", temporary.c_str(), 1);
+    int caught = 0;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const pid_t tool = StartTool({"inspect", installer}, dir + "/inspected");
+            bool seen = false;
+            for (int polls = 0; !seen && polls < 200000; ++polls) {
+                seen = !fs::is_empty(temporary);
+                if (!seen && waitpid(tool, nullptr, WNOHANG) == tool) {
+                    break;
+                }
+            }
+            if (!seen) {
+                WaitTool(tool, dir + "/inspected");
+                continue;
+            }
+            kill(tool, signal);
+            const ToolRun run = WaitTool(tool, dir + "/inspected");
+            if (run.signal != signal) {
+                continue; // it had finished already
+            }
+            ++caught;
+            EXPECT_TRUE(fs::is_empty(temporary)) << fs::directory_iterator(temporary)->path();
+            break;
+        }
+    }
+    if (before != nullptr) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+    if (caught == 0) {
+        GTEST_SKIP() << "inspect ended each time before its staging folder was seen";
     }
 }
 

@@ -351,6 +351,43 @@ TEST(ScriptChecks, LooksUpKeysWithAnyByteWhole) {
     EXPECT_EQ(found[0].name, "ignored-key");
 }
 
+// A count beyond what a payload holds, as a number or as the number a text
+// begins with: one bad-count finding and no walk up to it (the walk would
+// add count-too-large for the items missing, after minutes).
+TEST(ScriptChecks, CountsAboveAPayloadEndTheListAtOnce) {
+    const char* counts[] = {"2147483647x", "2147483647",  "2000000000", "65535",
+                            "65535 items", "99999999999", "4294967295"};
+    for (const char* section : {"folders", "shell_folders", "shell_items", "reg", "svc"}) {
+        for (const char* count : counts) {
+            SCOPED_TRACE(std::string(section) + " " + count);
+            const std::vector<Finding> found = Check(
+                Main() + kFiles + "[" + section + "]\ncount=" + count + "\n", From::SetupIni, {});
+            ASSERT_EQ(found.size(), 1u) << Describe(found);
+            EXPECT_EQ(found[0].name, "bad-count");
+            EXPECT_NE(found[0].text.find("above the 65534 entries"), std::string::npos)
+                << found[0].text;
+        }
+    }
+}
+
+// 100,000 keys of 197 characters that differ only at their end: a walk over
+// the section for each key, to learn whether it is the first of its name,
+// compares every pair of them letter by letter (more than an hour); the
+// checks take each key once.
+TEST(ScriptChecks, ManyKeysAreCheckedWithoutComparingEachPair) {
+    const std::string prefix(190, 'k');
+    std::string text = Main() + "[folders]\ncount=1\n1=%%INSTALLDIR%%d\n[files]\n";
+    for (int i = 0; i < 100000; ++i) {
+        text +=
+            prefix + std::to_string(1000000 + i) + "=%%INSTALLDIR%%d\\f" + std::to_string(i) + "\n";
+    }
+    text += prefix + "1000000=%%INSTALLDIR%%d\\again\n";
+    const std::vector<Finding> found = Check(text, From::SetupIni, {});
+    ASSERT_EQ(found.size(), 1u) << (found.empty() ? "" : FormatFinding(found[0]));
+    EXPECT_EQ(found[0].name, "ignored-key");
+    EXPECT_EQ(found[0].line, 100000 + 8);
+}
+
 TEST(ScriptChecks, WarningsCountAsErrorsOnlyWhenAsked) {
     const std::vector<Finding> warnings = Check(Main("") + kFiles, From::SetupIni, {});
     ASSERT_FALSE(warnings.empty());

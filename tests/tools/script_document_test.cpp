@@ -48,6 +48,36 @@ TEST(ScriptDocument, FindsWhatTheProfileReaderFinds) {
         const ScriptEntry* entry = section != nullptr ? FindEntry(*section, c.key) : nullptr;
         EXPECT_EQ(entry != nullptr ? entry->line : 0, c.line);
         EXPECT_EQ(entry != nullptr ? ProfileValue(*entry) : "", c.value);
+        // The indexes answer the same, down to the very entry.
+        EXPECT_EQ(FindSection(IndexSections(document), c.section), section);
+        if (section != nullptr) {
+            EXPECT_EQ(FindEntry(IndexEntries(*section), c.key), entry);
+        }
+    }
+}
+
+// Every entry of every section: the index calls it the first of its key
+// exactly when a walk finds it first, duplicates in any letter case, lines
+// without "=" and keys holding any byte included.
+TEST(ScriptDocument, AnIndexKnowsTheFirstEntryOfEachKey) {
+    const std::string texts[] = {
+        "[a]\nk=1\nK=2\nk\nx=3\n[A]\nk=4\n",
+        "k=0\n[files]\n1=a\n2=b\n01=c\n1=d\n 2 =e\n",
+        std::string("[s]\nk\0x=1\nk=2\n", 14) + std::string("k\0y=3\n", 6),
+        "[s]\n\xC4=1\n\xE4=2\n\xC4=3\n",
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text);
+        const ScriptDocument document = Parse(text);
+        const SectionIndex sections = IndexSections(document);
+        for (const ScriptSection& section : document.sections) {
+            EXPECT_EQ(FindSection(sections, section.name), FindSection(document, section.name));
+            const EntryIndex keys = IndexEntries(section);
+            for (const ScriptEntry& entry : section.entries) {
+                SCOPED_TRACE(entry.key);
+                EXPECT_EQ(IsFirstOfKey(keys, entry), FindEntry(section, entry.key) == &entry);
+            }
+        }
     }
 }
 

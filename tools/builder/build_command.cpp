@@ -382,8 +382,8 @@ bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScri
     if (sources == nullptr) {
         return false;
     }
-    BuildRun run{&script, FindSection(script, kBuildSection), fs::path(script.path).parent_path(),
-                 {}};
+    BuildRun run{
+        &script, FindSection(script, kBuildSection), fs::path(script.path).parent_path(), {}};
     if (run.scriptDirectory.empty()) {
         run.scriptDirectory = ".";
     }
@@ -411,8 +411,10 @@ int RunBuildCommand(int argc, char** argv) {
         fprintf(stderr, "%s\n", error.c_str());
         return kExitEntriesFailed;
     }
-    BuildRun run{&script, FindSection(script, kBuildSection),
-                 fs::path(options.scriptPath).parent_path(), {}};
+    BuildRun run{&script,
+                 FindSection(script, kBuildSection),
+                 fs::path(options.scriptPath).parent_path(),
+                 {}};
     if (run.scriptDirectory.empty()) {
         run.scriptDirectory = ".";
     }

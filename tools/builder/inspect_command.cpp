@@ -122,7 +122,7 @@ struct ListCounts {
 
 bool ReadListCounts(const IniFile& script, ListCounts* counts, std::string* problem) {
     const std::pair<const char*, int*> lists[] = {
-        {kFoldersSection, &counts->folders},     {kShellFoldersSection, &counts->shellFolders},
+        {kFoldersSection, &counts->folders},      {kShellFoldersSection, &counts->shellFolders},
         {kShellItemsSection, &counts->shortcuts}, {kRegistrySection, &counts->registry},
         {kServiceSection, &counts->services},
     };
@@ -300,8 +300,8 @@ void PrintText(const Inspection& r) {
     }
     printf("Files (%zu):\n", r.files.size());
     for (const FileItem& file : r.files) {
-        printf("  %-10s %10u  %s\n", ShownText(file.entry).c_str(), static_cast<unsigned>(file.size),
-               Host(file.target).c_str());
+        printf("  %-10s %10u  %s\n", ShownText(file.entry).c_str(),
+               static_cast<unsigned>(file.size), Host(file.target).c_str());
     }
     if (r.hasUninstaller) {
         printf("Uninstaller:  %%%%INSTALLDIR%%%%%s\n", kUninstallerFile);

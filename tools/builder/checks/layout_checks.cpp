@@ -164,8 +164,7 @@ void CheckBuildSection(CheckRun& run) {
             continue;
         }
         for (const SetupKey& rule : kBuildKeys) {
-            if (EqualNamesIgnoringCase(entry.key, rule.key) &&
-                IsFirstOfKey(index, entry)) {
+            if (EqualNamesIgnoringCase(entry.key, rule.key) && IsFirstOfKey(index, entry)) {
                 CheckValue(run, entry, rule);
             }
         }
