@@ -8,5 +8,5 @@ tolvanex_add_fuzzer(build_generation_fuzz
                             ${PROJECT_SOURCE_DIR}/script/setup_script.cpp
                             ${PROJECT_SOURCE_DIR}/script/placeholders.cpp
                             ${PROJECT_SOURCE_DIR}/script/placeholders_posix.cpp
-                    LIBS tolvanex_ini tolvanex_text SECONDS 30)
+                    LIBS tolvanex_script_checks tolvanex_ini tolvanex_text SECONDS 30)
 target_include_directories(build_generation_fuzz PRIVATE ${PROJECT_SOURCE_DIR})

@@ -4,7 +4,9 @@
 // the script holds, the setup.ini written from it must read back with the
 // sections and entries it was written with, and hold one [files] entry per
 // file; a target with a control character (which the source search refuses)
-// may only be caught by the reading back, never pass it unnoticed.
+// may only be caught by the reading back, never pass it unnoticed. What is
+// read back through the indexes inspect and the checks use is what was
+// written, and the checks of build and of check take both sides.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "tools/builder/build_sources.h"
+#include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 #include "tools/builder/setup_script_generation.h"
 
@@ -22,6 +25,49 @@ constexpr size_t kMaxTargets = 64;
 
 bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// A target as the source search hands one over: no control character, no
+// blank at either end (a name ending in one is refused, the folder trimmed).
+bool IsPlainTarget(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            return false;
+        }
+    }
+    return text.empty() || (text.front() != ' ' && text.back() != ' ');
+}
+
+// What inspect and the checks look up in the setup.ini read back, through
+// their indexes, is what was written, and the indexes agree with a walk.
+void ReadBackThroughIndexes(const ScriptDocument& payload, const ScriptDocument& reread,
+                            bool plainTargets) {
+    const SectionIndex sections = IndexSections(reread);
+    for (const ScriptSection& section : reread.sections) {
+        if (FindSection(sections, section.name) != FindSection(reread, section.name)) {
+            std::abort();
+        }
+        const EntryIndex keys = IndexEntries(section);
+        for (const ScriptEntry& entry : section.entries) {
+            if (FindEntry(keys, entry.key) != FindEntry(section, entry.key)) {
+                std::abort();
+            }
+        }
+    }
+    for (const ScriptSection& section : payload.sections) {
+        const ScriptSection* found = FindSection(sections, section.name);
+        if (found == nullptr || FindSection(payload, section.name) != &section) {
+            continue; // a section named twice is read as its first
+        }
+        const EntryIndex keys = IndexEntries(*found);
+        for (const ScriptEntry& entry : section.entries) {
+            const ScriptEntry* back = FindEntry(keys, entry.key);
+            if (plainTargets && FindEntry(section, entry.key) == &entry &&
+                (back == nullptr || ProfileValue(*back) != ProfileValue(entry))) {
+                std::abort();
+            }
+        }
+    }
 }
 
 } // namespace
@@ -36,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<SourceFile> files;
     bool breaksLines = false;
+    bool plainTargets = true;
     for (size_t at = cut;
          at != std::string::npos && at < bytes.size() && files.size() < kMaxTargets;) {
         const size_t end = bytes.find('\0', at + 1);
@@ -43,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             bytes.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
         if (!target.empty()) {
             breaksLines = breaksLines || HasLineBreak(target);
+            plainTargets = plainTargets && IsPlainTarget(target);
             files.push_back({"source", target, 1});
         }
         at = end;
@@ -66,6 +114,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (written == nullptr || written->entries.size() != files.size()) {
             std::abort();
         }
+        ReadBackThroughIndexes(payload, reread, plainTargets);
+    }
+    // The checks of build (the script with what it generates) and of check
+    // (the setup.ini read back from the installer) take whatever came.
+    std::vector<Finding> findings;
+    CheckOptions options;
+    options.buildScript = true;
+    options.generated = &payload;
+    CheckScript(script, options, &findings);
+    ScriptDocument asSetupExe;
+    if (ParseScriptDocument(text, "setup.ini", &asSetupExe, &error, ScriptBytes::AsSetupExe)) {
+        std::vector<std::string> entries{"setup.ini"};
+        for (size_t k = 0; k < files.size(); ++k) {
+            entries.push_back("file_" + std::to_string(k + 1));
+        }
+        CheckOptions installer;
+        installer.payloadEntries = &entries;
+        installer.setupBytes = &text;
+        CheckScript(asSetupExe, installer, &findings);
     }
     return 0;
 }

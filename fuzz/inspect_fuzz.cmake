@@ -4,7 +4,11 @@ tolvanex_add_fuzzer(inspect_fuzz
                     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/inspect_fuzz.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/inspect_command.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/build_sources.cpp
+                            ${PROJECT_SOURCE_DIR}/tools/builder/temporary_output.cpp
+                            ${PROJECT_SOURCE_DIR}/tools/builder/terminal_text.cpp
                     LIBS tolvanex_archive tolvanex_script tolvanex_ini tolvanex_constant_names
-                         tolvanex_log_format tolvanex_text
+                         tolvanex_log_format tolvanex_script_document tolvanex_files tolvanex_text
                     SECONDS 45)
 target_include_directories(inspect_fuzz PRIVATE ${PROJECT_SOURCE_DIR})
+find_package(Threads REQUIRED)
+target_link_libraries(inspect_fuzz PRIVATE Threads::Threads)
