@@ -486,9 +486,9 @@ TEST(Bounds, InspectRefusesCountsAboveAPayloadWithoutWalkingThem) {
     }
 }
 
-// 65,534 registry items of five keys each: a setup.ini of some 10 MB that,
+// 65,534 registry items of five keys each: a setup.ini of some 7 MB that,
 // read afresh for each of its 327,670 values, would keep inspect busy for
-// days. Read once, it takes a moment.
+// hours. Read once, it takes a moment.
 TEST(Bounds, InspectReadsTheSetupScriptOnce) {
     ScratchDirectory scratch;
     std::string script = "[main]\r\napptitle=A\r\n[reg]\r\ncount=65534\r\n";
