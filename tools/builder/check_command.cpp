@@ -8,8 +8,10 @@
 #include "archive/archive_reader.h"
 #include "archive/payload_format.h"
 #include "script/setup_script.h"
+#include "script/uninstall_log_format.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/program_architecture.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 
@@ -35,6 +37,7 @@ struct Payload {
     std::vector<std::string> entries;
     std::string script;
     bool hasScript = false;
+    std::string uninstaller; // the bytes of the last uninstall.exe entry
 };
 
 bool ReadCurrentData(ArchiveReader* reader, std::string* data) {
@@ -93,6 +96,12 @@ bool ReadPayload(ArchiveReader* reader, const char* path, Payload* payload) {
                 return false;
             }
             payload->hasScript = true;
+        } else if (std::strcmp(name, kUninstallerFile) == 0) {
+            payload->uninstaller.clear();
+            if (!ReadCurrentData(reader, &payload->uninstaller)) {
+                ReportProblem(path, "damaged payload: uninstall.exe cannot be read");
+                return false;
+            }
         }
     }
     if (status != ArchiveStatus::EndOfList && !(openEnded && !payload->entries.empty())) {
@@ -133,6 +142,9 @@ int RunCheckCommand(int argc, char** argv) {
     std::string error;
     CheckOptions options;
     Payload payload;
+    std::vector<Finding> findings;
+    Machine stub = Machine::NotProgram;
+    Machine uninstaller = Machine::NotProgram;
     ArchiveReader* reader = OpenArchive(file);
     if (reader != nullptr) {
         const bool read = ReadPayload(reader, file, &payload);
@@ -150,6 +162,11 @@ int RunCheckCommand(int argc, char** argv) {
             return kExitEntriesFailed;
         }
         options.payloadEntries = &payload.entries;
+        stub = MachineOfFile(file);
+        uninstaller =
+            MachineOfImage(reinterpret_cast<const unsigned char*>(payload.uninstaller.data()),
+                           payload.uninstaller.size());
+        options.sixtyFourBit = stub == Machine::X64;
     } else if (IsPayloadOutOfReach(file)) {
         return kExitEntriesFailed;
     } else {
@@ -163,13 +180,30 @@ int RunCheckCommand(int argc, char** argv) {
                                                                         : kExitEntriesFailed;
         }
         options.buildScript = IsBuildScript(document);
+        const ScriptSection* build = FindSection(document, kBuildSection);
+        const ScriptEntry* stated =
+            build != nullptr ? FindEntry(*build, kBuildArchitectureKey) : nullptr;
+        Machine architecture = Machine::X86;
+        if (stated != nullptr && !ParseArchitecture(ProfileValue(*stated), &architecture)) {
+            findings.push_back({document.path, stated->line, true,
+                                std::string(kBuildArchitectureKey) + "=\"" + ProfileValue(*stated) +
+                                    "\": x86 or x64 expected",
+                                "bad-architecture"});
+        }
+        options.sixtyFourBit = architecture == Machine::X64;
+    }
+    // The uninstaller of a 64-bit setup looks in the 64-bit views, that of a
+    // 32-bit setup in the 32-bit ones: a mix finds nothing it should remove.
+    const std::string mixed = MixedMachinesProblem(stub, uninstaller);
+    if (!mixed.empty()) {
+        std::fprintf(stderr, "%s: error: %s [mixed-architecture]\n", file, mixed.c_str());
     }
 
-    std::vector<Finding> findings;
     CheckScript(document, options, &findings);
     for (Finding& finding : findings) {
         finding.error = finding.error || warningsAsErrors;
         std::fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
-    return HasErrors(findings, warningsAsErrors) ? kExitEntriesFailed : kExitSuccess;
+    return HasErrors(findings, warningsAsErrors) || !mixed.empty() ? kExitEntriesFailed
+                                                                   : kExitSuccess;
 }

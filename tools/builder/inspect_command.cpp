@@ -17,6 +17,7 @@
 #include "script/uninstall_log_format.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/program_architecture.h"
 
 namespace fs = std::filesystem;
 
@@ -214,7 +215,7 @@ std::string UninstallKey(const Inspection& r) {
     return kUninstallRegistrationKey + r.title;
 }
 
-void PrintText(const Inspection& r) {
+void PrintText(const Inspection& r, Machine stub) {
     printf("Title:        %s\n", Host(r.title).c_str());
     printf("Version:      %s\n", Host(r.version).c_str());
     printf("Publisher:    %s\n", Host(r.publisher).c_str());
@@ -225,6 +226,11 @@ void PrintText(const Inspection& r) {
     }
     printf("Pages:        %s\n", pages.c_str());
     printf("Destination:  %s\n", Host(r.destination).c_str());
+    if (const char* view = RegistryViewOf(stub)) {
+        printf("Architecture: %s (registry: %s view)\n", ArchitectureName(stub), view);
+    } else {
+        printf("Architecture: unknown (the stub is no x86 or x64 program)\n");
+    }
     if (r.offerReadme) {
         printf("Finish page offers to open %s\n", Host(r.readmePath).c_str());
     }
@@ -275,8 +281,12 @@ void PrintText(const Inspection& r) {
     }
 }
 
-void PrintJson(const std::string& installer, const Inspection& r) {
+void PrintJson(const std::string& installer, const Inspection& r, Machine stub) {
     printf("{\n  \"installer\": %s,\n", Json(Host(installer)).c_str());
+    const char* view = RegistryViewOf(stub);
+    printf("  \"architecture\": %s, \"registry_view\": %s,\n",
+           view != nullptr ? Json(ArchitectureName(stub)).c_str() : "null",
+           view != nullptr ? Json(view).c_str() : "null");
     printf("  \"title\": %s,\n  \"version\": %s,\n  \"publisher\": %s,\n  \"url\": %s,\n",
            Json(r.title).c_str(), Json(r.version).c_str(), Json(r.publisher).c_str(),
            Json(r.url).c_str());
@@ -377,10 +387,12 @@ int RunInspectCommand(int argc, char** argv) {
         ReadLists(script, archive, &result);
     }
     fs::remove_all(staging, error);
+    // The view setup.exe writes in is that of its own machine.
+    const Machine stub = MachineOfFile(argv[0]);
     if (json) {
-        PrintJson(argv[0], result);
+        PrintJson(argv[0], result, stub);
     } else {
-        PrintText(result);
+        PrintText(result, stub);
     }
     return kExitSuccess;
 }

@@ -16,6 +16,7 @@
 #include "script/uninstall_log_format.h"
 #include "system/bounded_text.h"
 #include "tools/builder/build_script.h"
+#include "tools/builder/program_architecture.h"
 
 namespace {
 
@@ -133,6 +134,7 @@ const KeySpec kServiceKeys[] = {
 };
 const KeySpec kBuildKeys[] = {
     {kBuildOutputKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
+    {kBuildArchitectureKey, Kind::Text, 0, Expansion::None, Need::Optional},
     {kBuildStubKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
     {kBuildUninstallerKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
     {kBuildLicenseKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
@@ -515,6 +517,9 @@ int EstimateLength(const CheckRun& run, const std::string& value, Expansion expa
         int assumed = kAssumedLengths[use.token].length;
         if (installDir) {
             assumed = run.assumedInstallDirLength;
+        }
+        if (run.options.sixtyFourBit && std::strcmp(token, kProgramFilesToken) == 0) {
+            assumed = kProgramFiles64AssumedLength;
         }
         if (expansion == Expansion::InstallDirOnly && !installDir) {
             continue;
@@ -1499,5 +1504,8 @@ std::string DescribeAssumedPlaceholderLengths() {
                       assumed.example);
         text += line;
     }
-    return text;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-18s %3d  %s\n", kProgramFilesToken,
+                  kProgramFiles64AssumedLength, "C:\\Program Files\\ (architecture=x64)");
+    return text + line;
 }

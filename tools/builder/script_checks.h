@@ -33,6 +33,9 @@ struct CheckOptions {
     // null when there is no payload. For a build script without [sources]
     // the payload is what its [build] section names.
     const std::vector<std::string>* payloadEntries = nullptr;
+    // The setup is a 64-bit program: %%PROGRAMFILES%% is the shorter
+    // "C:\Program Files\" (program_architecture.h).
+    bool sixtyFourBit = false;
 };
 
 // Appends the findings for `document`, in line order.
