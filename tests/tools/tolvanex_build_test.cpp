@@ -897,10 +897,20 @@ TEST(PackCommand, RefusesAStubAndUninstallerOfDifferentArchitectures) {
         }
         // Letter case does not tell entry names apart: this is the uninstaller.
         arguments.push_back("Uninstall.EXE=" + uninstaller);
+        WriteText(scratch.Join("setup.ini"), "[main]\napptitle=Demo\n");
+        arguments.push_back(scratch.Join("setup.ini"));
         const ToolRun run = RunTool(arguments);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(PathExists(out), c.exitCode == 0);
         EXPECT_EQ(run.err.find("-bit program") != std::string::npos, c.exitCode != 0) << run.err;
+        if (c.exitCode == 0) {
+            // setup.exe writes in the registry view of its own machine.
+            const std::string view = c.stub == x64 ? "64-bit" : "32-bit";
+            EXPECT_NE(RunTool({"inspect", out, "--json"}).out.find("\"registry_view\": \"" + view),
+                      std::string::npos);
+            EXPECT_NE(RunTool({"inspect", out}).out.find("(registry: " + view + " view)"),
+                      std::string::npos);
+        }
     }
 }
 
