@@ -182,14 +182,21 @@ bool ResolvePrograms(const BuildRun& run, BuildSettings* settings, std::string* 
         return false;
     }
     const std::string setupName = ProgramNameFor("setup.exe", settings->architecture);
-    const std::string uninstallerName = ProgramNameFor(kUninstallerFile, settings->architecture);
     if (!ResolveBuildFile(run, kBuildStubKey, setupName.c_str(), &settings->stubPath,
-                          "setup.exe") ||
-        !ResolveBuildFile(run, kBuildUninstallerKey, uninstallerName.c_str(), uninstaller,
-                          kUninstallerFile)) {
+                          "setup.exe")) {
         return false;
     }
     const Machine setup = MachineOfFile(settings->stubPath);
+    // Without a stated architecture the stub's own decides which
+    // uninstaller goes with it.
+    if (!stated && (setup == Machine::X86 || setup == Machine::X64)) {
+        settings->architecture = setup;
+    }
+    const std::string uninstallerName = ProgramNameFor(kUninstallerFile, settings->architecture);
+    if (!ResolveBuildFile(run, kBuildUninstallerKey, uninstallerName.c_str(), uninstaller,
+                          kUninstallerFile)) {
+        return false;
+    }
     const Machine uninstall = MachineOfFile(*uninstaller);
     const std::string& script = run.document->path;
     std::string problem =
@@ -209,9 +216,6 @@ bool ResolvePrograms(const BuildRun& run, BuildSettings* settings, std::string* 
     if (!problem.empty()) {
         ReportError(script, BuildLine(run, kBuildUninstallerKey), problem);
         return false;
-    }
-    if (setup == Machine::X86 || setup == Machine::X64) {
-        settings->architecture = setup;
     }
     return true;
 }

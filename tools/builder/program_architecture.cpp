@@ -115,7 +115,7 @@ const char* MachineBits(Machine machine) {
     case Machine::X64:
         return "64-bit";
     default:
-        return ArchitectureName(machine);
+        return "non-x86";
     }
 }
 
@@ -130,8 +130,8 @@ std::string MixedMachinesProblem(Machine setup, Machine uninstaller) {
     }
     return std::string("setup.exe is a ") + MachineBits(setup) + " program, uninstall.exe a " +
            MachineBits(uninstaller) +
-           " one: the uninstaller would look for the installation in the other views of the "
-           "system (Program Files and registry); both must be of one architecture";
+           " one: an uninstaller sees the views of the system (Program Files, registry) its "
+           "setup wrote into only when both are of one architecture";
 }
 
 std::string WrongMachineProblem(const char* what, Machine program, Machine wanted) {

@@ -29,7 +29,7 @@ bool ParseArchitecture(const std::string& text, Machine* machine);
 // "x86", "x64", or "other"/"none" for the rest.
 const char* ArchitectureName(Machine machine);
 
-// "32-bit", "64-bit", or the architecture name for the rest.
+// "32-bit", "64-bit", or "non-x86" for the rest.
 const char* MachineBits(Machine machine);
 
 // The registry view a setup of `machine` writes HKEY_LOCAL_MACHINE\SOFTWARE
