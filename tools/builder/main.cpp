@@ -24,7 +24,7 @@ const char kUsage[] =
     "      product's setup.exe and uninstall.exe for 32-bit or 64-bit setups.\n"
     "  inspect FILE [--json]\n"
     "      What the installer FILE will do, read from its payload alone.\n"
-    "  pack --stub STUB --out OUT [--architecture x86|x64] [--level N]\n"
+    "  pack {--stub STUB | --architecture x86|x64} --out OUT [--level N]\n"
     "       [--sign COMMAND] [--threads N] [--quiet] ITEM...\n"
     "      Copy STUB to OUT and append a payload holding the ITEMs. An ITEM is\n"
     "      PATH (a file under its base name, a directory's files under their\n"
