@@ -3,6 +3,7 @@
 // sound scripts.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -284,6 +285,29 @@ TEST(ScriptChecks, EachCheckFiresOnItsScriptAndNotOnTheCleanOne) {
         const std::vector<Finding> clean = Check(c.clean, c.from, c.cleanPayload);
         EXPECT_TRUE(clean.empty()) << c.clean << "\n" << Describe(clean);
     }
+}
+
+// Every finding has its check's row and the row's severity, and every row
+// has a case above (the two read from the file's bytes are tested by the
+// check command's tests).
+TEST(ScriptChecks, EveryFindingHasItsRowAndEveryRowItsCase) {
+    std::set<std::string> covered = {"end-record-out-of-reach", "utf8-setup-script"};
+    for (const CheckCase& c : Cases()) {
+        SCOPED_TRACE(c.triggering);
+        for (const Finding& finding : Check(c.triggering, c.from, c.payload)) {
+            const CheckInfo* row = FindCheck(finding.name);
+            ASSERT_NE(row, nullptr) << finding.name;
+            if (row->severity != Severity::WarningOrError) {
+                EXPECT_EQ(finding.severity, row->severity) << finding.name;
+            }
+            covered.insert(finding.name);
+        }
+    }
+    std::set<std::string> rows;
+    for (const CheckInfo& check : ListAllChecks()) {
+        EXPECT_TRUE(rows.insert(check.name).second) << check.name << " twice";
+    }
+    EXPECT_EQ(covered, rows);
 }
 
 TEST(ScriptChecks, FindingsNameTheBuildScriptLinesOfGeneratedEntries) {

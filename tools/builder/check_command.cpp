@@ -19,13 +19,14 @@ namespace {
 
 const char kCheckUsage[] =
     "Usage: tolvanex-build check FILE [--werror]\n"
+    "       tolvanex-build check --list\n"
     "\n"
     "Checks FILE for what setup.exe would do otherwise than its author most\n"
     "likely meant. FILE is a setup.ini, a build script (one with [build] or\n"
     "[sources]), or a built installer, whose setup.ini is checked together with\n"
     "its payload's entries. One line per finding:\n"
     "  FILE:LINE: warning: TEXT [name]   (or error:)\n"
-    "--werror turns warnings into errors.\n"
+    "--werror turns warnings into errors. --list prints every check.\n"
     "\n"
     "Exit codes: 0 clean or warnings only; 1 errors; 2 wrong arguments or a\n"
     "file that cannot be read.\n"
@@ -61,18 +62,19 @@ constexpr int64_t kFarEndRecordSearch = int64_t{64} << 20;
 
 // An installer whose end record lies further from the file's end than
 // setup.exe searches (a large certificate table behind it) opens nowhere.
-bool IsPayloadOutOfReach(const char* path) {
+bool IsPayloadOutOfReach(const char* path, std::vector<Finding>* findings) {
     int64_t distance = 0;
     if (!LocateEndRecord(path, kFarEndRecordSearch, &distance) ||
         distance <= payload_format::kEndRecordSearchLimit) {
         return false;
     }
-    std::fprintf(stderr,
-                 "%s: error: the payload's end record lies %lld bytes before the file's end, "
-                 "beyond the %lld bytes setup.exe searches: it will not find its payload "
-                 "[end-record-out-of-reach]\n",
-                 path, static_cast<long long>(distance),
-                 static_cast<long long>(payload_format::kEndRecordSearchLimit));
+    const char* name = "end-record-out-of-reach";
+    findings->push_back({path, 0, FindCheck(name)->severity,
+                         "the payload's end record lies " + std::to_string(distance) +
+                             " bytes before the file's end, beyond the " +
+                             std::to_string(payload_format::kEndRecordSearchLimit) +
+                             " bytes setup.exe searches: it will not find its payload",
+                         name});
     return true;
 }
 
@@ -124,6 +126,9 @@ int RunCheckCommand(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--werror") == 0) {
             warningsAsErrors = true;
+        } else if (std::strcmp(argv[i], "--list") == 0 && argc == 1) {
+            std::fputs(DescribeChecks().c_str(), stdout);
+            return kExitSuccess;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kCheckUsage, stdout);
             std::fputs(DescribeAssumedPlaceholderLengths().c_str(), stdout);
@@ -143,6 +148,8 @@ int RunCheckCommand(int argc, char** argv) {
     CheckOptions options;
     Payload payload;
     std::vector<Finding> findings;
+    std::string bytes;
+    ScriptDocument generated;
     Machine stub = Machine::NotProgram;
     Machine uninstaller = Machine::NotProgram;
     ArchiveReader* reader = OpenArchive(file);
@@ -157,53 +164,67 @@ int RunCheckCommand(int argc, char** argv) {
             return kExitEntriesFailed;
         }
         if (!ParseScriptDocument(payload.script, std::string(file) + "(" + kSetupScriptFile + ")",
-                                 &document, &error)) {
+                                 &document, &error, ScriptBytes::AsSetupExe)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return kExitEntriesFailed;
         }
         options.payloadEntries = &payload.entries;
+        options.setupBytes = &payload.script;
         stub = MachineOfFile(file);
         uninstaller =
             MachineOfImage(reinterpret_cast<const unsigned char*>(payload.uninstaller.data()),
                            payload.uninstaller.size());
         options.sixtyFourBit = stub == Machine::X64;
-    } else if (IsPayloadOutOfReach(file)) {
-        return kExitEntriesFailed;
+    } else if (IsPayloadOutOfReach(file, &findings)) {
+        // Nothing behind it can be read as setup.exe would.
     } else {
-        if (!ReadScriptDocument(file, &document, &error)) {
+        if (!ReadScriptBytes(file, &bytes, &error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
-            // A file that cannot be read is a wrong argument (its message
-            // names no line); a character its code page lacks is the
-            // script's fault.
-            const std::string unreadable = std::string(file) + ": ";
-            return error.compare(0, unreadable.size(), unreadable) == 0 ? kExitBadInput
-                                                                        : kExitEntriesFailed;
+            return kExitBadInput;
+        }
+        // A character its code page lacks is the script's fault, whether
+        // build converts it or setup.exe reads the file as it is.
+        if (!ParseScriptDocument(bytes, file, &document, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kExitEntriesFailed;
         }
         options.buildScript = IsBuildScript(document);
+        // bad-architecture is the checks' own finding; a stated x64 only
+        // changes the lengths they assume.
         const ScriptSection* build = FindSection(document, kBuildSection);
         const ScriptEntry* stated =
             build != nullptr ? FindEntry(*build, kBuildArchitectureKey) : nullptr;
         Machine architecture = Machine::X86;
-        if (stated != nullptr && !ParseArchitecture(ProfileValue(*stated), &architecture)) {
-            findings.push_back({document.path, stated->line, true,
-                                std::string(kBuildArchitectureKey) + "=\"" + ProfileValue(*stated) +
-                                    "\": x86 or x64 expected",
-                                "bad-architecture"});
+        if (stated != nullptr) {
+            ParseArchitecture(ProfileValue(*stated), &architecture);
         }
         options.sixtyFourBit = architecture == Machine::X64;
+        if (!options.buildScript) {
+            ParseScriptDocument(bytes, file, &document, &error, ScriptBytes::AsSetupExe);
+            options.setupBytes = &bytes;
+        } else if (FindSection(document, kSourcesSection) != nullptr) {
+            if (!CollectBuildSources(document, &generated)) {
+                return kExitEntriesFailed;
+            }
+            options.generated = &generated;
+        }
+    }
+
+    if (findings.empty()) {
+        CheckScript(document, options, &findings);
     }
     // The uninstaller of a 64-bit setup looks in the 64-bit views, that of a
     // 32-bit setup in the 32-bit ones: a mix finds nothing it should remove.
     const std::string mixed = MixedMachinesProblem(stub, uninstaller);
     if (!mixed.empty()) {
-        std::fprintf(stderr, "%s: error: %s [mixed-architecture]\n", file, mixed.c_str());
+        const char* name = "mixed-architecture";
+        findings.insert(findings.begin(), {file, 0, FindCheck(name)->severity, mixed, name});
     }
-
-    CheckScript(document, options, &findings);
     for (Finding& finding : findings) {
-        finding.error = finding.error || warningsAsErrors;
+        if (warningsAsErrors) {
+            finding.severity = Severity::Error;
+        }
         std::fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
-    return HasErrors(findings, warningsAsErrors) || !mixed.empty() ? kExitEntriesFailed
-                                                                   : kExitSuccess;
+    return HasErrors(findings, warningsAsErrors) ? kExitEntriesFailed : kExitSuccess;
 }
