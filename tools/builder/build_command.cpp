@@ -451,8 +451,10 @@ bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScri
     if (run.scriptDirectory.empty()) {
         run.scriptDirectory = ".";
     }
+    // The support files are not known here: the payload's whole limit
+    // bounds the sources; build itself counts them in.
     std::vector<SourceFile> files;
-    if (!CollectSourceItems(run, *sources, &files)) {
+    if (!CollectSourceItems(run, *sources, 0, &files)) {
         return false;
     }
     *setupScript = GenerateSetupScript(script, *sources, files);
