@@ -186,7 +186,8 @@ void MoveToTarget(const char* source, const char* target, UninstallLogWriter& lo
     DWORD attributes = GetFileAttributesA(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
         !LogReplacedFile(log, target)) {
-        ReportFileNotCopied(target);
+        // The record is what failed to be written, as the log's own writes.
+        ReportFileNotCopied(target, ERROR_WRITE_FAULT);
         DeleteFileA(source);
         return;
     }
