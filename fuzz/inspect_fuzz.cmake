@@ -4,6 +4,7 @@ tolvanex_add_fuzzer(inspect_fuzz
                     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/inspect_fuzz.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/inspect_command.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/build_sources.cpp
+                            ${PROJECT_SOURCE_DIR}/tools/builder/program_architecture.cpp
                     LIBS tolvanex_archive tolvanex_script tolvanex_ini tolvanex_constant_names
                          tolvanex_log_format tolvanex_text
                     SECONDS 45)
