@@ -15,7 +15,7 @@ const CheckInfo kChecks[] = {
      "an installer whose payload end record lies further from the file's end than the 65,535 bytes "
      "setup.exe searches"},
     {"mixed-architecture", Severity::Error,
-     "an installer whose setup.exe and uninstall.exe are one a 32-bit and one a 64-bit program"},
+     "an installer whose setup.exe and uninstall.exe are a 32-bit and a 64-bit program"},
 };
 
 } // namespace
