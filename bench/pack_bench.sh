@@ -6,7 +6,8 @@
 # MinGW runtime libraries), in files of many sizes. Packs it with the native
 # tolvanex-build (default level, or N) and with Info-ZIP `zip -r -6` in the
 # same run, and prints wall and CPU times, their ratios and the size ratio;
-# then the sizes of the i686 setup.exe and uninstall.exe of build/win32.
+# then the sizes of the i686 and x86_64 setup.exe and uninstall.exe of
+# build/win32 and build/win64-product.
 # Other work on the machine moves the times: the load is printed with them.
 # TOLVANEX_BUILD_DIR names another folder for the build trees (default build/).
 set -euo pipefail
@@ -93,10 +94,13 @@ awk -v pw="$pack_wall" -v zw="$zip_wall" -v pc="$pack_cpu" -v zc="$zip_cpu" \
   -v ps="$payload" -v zs="$zipped" 'BEGIN {
     printf "time ratio pack/zip: wall %.2f (target <= 0.6 on 2 cores), CPU %.2f\n", pw / zw, pc / zc
     printf "size ratio pack/zip: %.3f (target <= 1.0)\n", ps / zs }'
-for program in driver/setup.exe uninstall/uninstall.exe; do
-  if [ -f "$build/win32/$program" ]; then
-    echo "i686 $(basename "$program"): $(stat -c %s "$build/win32/$program") bytes"
-  else
-    echo "i686 $(basename "$program"): not built (scripts/build.sh builds build/win32)"
-  fi
+for product in win32:i686 win64-product:x86_64; do
+  tree=${product%:*}
+  for program in driver/setup.exe uninstall/uninstall.exe; do
+    if [ -f "$build/$tree/$program" ]; then
+      echo "${product#*:} $(basename "$program"): $(stat -c %s "$build/$tree/$program") bytes"
+    else
+      echo "${product#*:} $(basename "$program"): not built (scripts/build.sh builds build/$tree)"
+    fi
+  done
 done

@@ -6,6 +6,7 @@ tolvanex_add_fuzzer(inspect_fuzz
                             ${PROJECT_SOURCE_DIR}/tools/builder/build_sources.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/temporary_output.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/terminal_text.cpp
+                            ${PROJECT_SOURCE_DIR}/tools/builder/program_architecture.cpp
                     LIBS tolvanex_archive tolvanex_script tolvanex_ini tolvanex_constant_names
                          tolvanex_log_format tolvanex_script_document tolvanex_files tolvanex_text
                     SECONDS 45)

@@ -6,6 +6,7 @@ tolvanex_add_fuzzer(script_checks_fuzz
                             ${PROJECT_SOURCE_DIR}/tools/builder/script_document.cpp
                             ${PROJECT_SOURCE_DIR}/tools/builder/script_checks.cpp
                             ${check_families}
+                            ${PROJECT_SOURCE_DIR}/tools/builder/program_architecture.cpp
                     LIBS tolvanex_script tolvanex_constant_names tolvanex_ini tolvanex_text
                     SECONDS 45)
 target_include_directories(script_checks_fuzz PRIVATE ${PROJECT_SOURCE_DIR})

@@ -62,6 +62,8 @@ watch_screenshot_requests() {
 #   sanitize host clang with ASan + UBSan, and the libFuzzer targets
 #   win64    MinGW x86_64, everything; its tests run under Wine
 #   win32    MinGW i686, the product
+#   win64-product  MinGW x86_64, the product for 64-bit Windows (its two
+#            programs only are built)
 configure_tree() {
   local tree=$1 build=${TOLVANEX_BUILD_DIR:-$root/build}
   local flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -72,20 +74,36 @@ configure_tree() {
     win64) flags+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake") ;;
     win32) flags+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
                    -DCMAKE_BUILD_TYPE=MinSizeRel -DTOLVANEX_TESTS=OFF) ;;
+    win64-product) flags+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64-product.cmake"
+                           -DCMAKE_BUILD_TYPE=MinSizeRel -DTOLVANEX_TESTS=OFF) ;;
     *) echo "unknown build tree $tree" >&2; return 1 ;;
   esac
   [ -f "$build/$tree/CMakeCache.txt" ] ||
     cmake -S "$root" -B "$build/$tree" -G Ninja "${flags[@]}" >/dev/null
 }
 
-# Copies the product's setup.exe and uninstall.exe (the win32 tree's) beside
-# the native tree's tolvanex-build, where build looks for them by default.
+# Copies the product's programs beside the native tree's tolvanex-build,
+# where build looks for them by default, under the names of their
+# architecture: setup-x86.exe and uninstall-x86.exe from the win32 tree,
+# setup-x64.exe and uninstall-x64.exe from the win64-product tree (when it
+# has them).
 place_product_beside_builder() {
   local build=${TOLVANEX_BUILD_DIR:-$root/build}
-  local beside=$build/native/tools/builder
+  local beside=$build/native/tools/builder tree architecture program
   mkdir -p "$beside"
-  cp "$build/win32/driver/setup.exe" "$build/win32/uninstall/uninstall.exe" \
-    "$root/resources/pictures/left.jpg" "$root/resources/pictures/top.jpg" "$beside/"
+  cp "$root/resources/pictures/left.jpg" "$root/resources/pictures/top.jpg" "$beside/"
+  for tree in win32:x86 win64-product:x64; do
+    architecture=${tree#*:}
+    tree=${tree%:*}
+    for program in driver/setup uninstall/uninstall; do
+      if [ -f "$build/$tree/$program.exe" ]; then
+        cp "$build/$tree/$program.exe" "$beside/${program#*/}-$architecture.exe"
+      elif [ "$tree" = win32 ]; then
+        echo "no $build/$tree/$program.exe" >&2
+        return 1
+      fi
+    done
+  done
 }
 
 # Lays out the example's build script for one build tree in STAGE: the

@@ -5,7 +5,10 @@
 # through; without one (or with --headless) it runs in a private Xvfb while
 # the robot takes the default path and screenshots every page. At the end it
 # shows where the example was installed, its uninstall log and the pictures.
-#   scripts/run-example.sh [--headless]
+# With --x64 it is the product for 64-bit Windows (architecture=x64 in the
+# build script) that runs: it installs into C:\Program Files and the
+# registry's 64-bit view.
+#   scripts/run-example.sh [--headless] [--x64]
 # TOLVANEX_BUILD_DIR names another folder for the build trees (default build/).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,18 +16,26 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TOLVANEX_BUILD_DIR:-$root/build}
 out=$build/example
 headless=no
-[ "${1:-}" = "--headless" ] && headless=yes
+x64=no
+for argument in "$@"; do
+  case $argument in
+    --headless) headless=yes ;;
+    --x64) x64=yes ;;
+    *) echo "usage: scripts/run-example.sh [--headless] [--x64]" >&2; exit 2 ;;
+  esac
+done
 
 "$root/scripts/install-deps.sh"
 
 # The same build trees as scripts/build.sh, with only what the example needs.
 echo "== building"
-for tree in native win64 win32; do configure_tree "$tree"; done
+for tree in native win64 win32 win64-product; do configure_tree "$tree"; done
 programs=(setup uninstall beispiel beispieldienst)
 cmake --build "$build/native" --target tolvanex-build >/dev/null
 cmake --build "$build/win64" --target "${programs[@]}" tolvanex_robot tolvanex-build \
   tolvanex_builder_defaults >/dev/null
 cmake --build "$build/win32" --target "${programs[@]}" >/dev/null
+cmake --build "$build/win64-product" --target "${programs[@]}" >/dev/null
 
 place_product_beside_builder
 
@@ -35,6 +46,12 @@ rm -rf "$out"
 stage_example "$root" "$build/win32/examples" "$out/win32/stage"
 "$build/native/tools/builder/tolvanex-build" build "$out/win32/stage/build.ini" \
   --out "$out/win32/setup.exe" --quiet
+# And for 64-bit Windows: the same script with architecture=x64 takes the
+# win64-product tree's programs from beside the builder.
+stage_example "$root" "$build/win64-product/examples" "$out/x64/stage"
+sed -i 's/^\[build\]\r*$/&\narchitecture=x64/' "$out/x64/stage/build.ini"
+"$build/native/tools/builder/tolvanex-build" build "$out/x64/stage/build.ini" \
+  --out "$out/x64/setup.exe" --quiet
 
 # A fresh prefix; its desktop is a folder of its own, not the home directory.
 export WINEPREFIX=$out/wineprefix
@@ -67,6 +84,8 @@ stage_example "$root" "$build/win64/examples" "$out/win64/stage"
 wine_run "$build/win64/tools/builder/tolvanex-build.exe" build \
   "$(windows_path "$out/win64/stage/build.ini")" --out "$(windows_path "$out/win64/setup.exe")" \
   --quiet
+setup=$out/win64/setup.exe
+[ "$x64" = yes ] && setup=$out/x64/setup.exe
 desktop=$(wine_run cmd /c echo %USERPROFILE% 2>/dev/null | tr -d '\r')
 desktop_dir=$(wine_run winepath -u "$desktop\\Desktop" 2>/dev/null)
 if [ -L "$desktop_dir" ]; then
@@ -76,7 +95,7 @@ fi
 shots=$out/screenshots
 if [ "$headless" = no ]; then
   echo "== running the example setup in a window: click through it yourself"
-  wine_run "$out/win64/setup.exe" || true
+  wine_run "$setup" || true
 else
   echo "== running the example setup headless on $DISPLAY; the robot clicks"
   # No window manager: Wine's windows need none to wait for.
@@ -115,7 +134,7 @@ click 1
 wait-exit 0
 STEPS
   wine_run "$build/win64/tests/robot/tolvanex_robot.exe" \
-    --set "SETUP=$(windows_path "$out/win64/setup.exe")" --shot-dir "$(windows_path "$work")" \
+    --set "SETUP=$(windows_path "$setup")" --shot-dir "$(windows_path "$work")" \
     --transcript "$(windows_path "$out/robot-transcript.txt")" \
     "$(windows_path "$work/default-path.robot")" >/dev/null ||
     { echo "the robot failed; its transcript:"; cat "$out/robot-transcript.txt"; exit 1; }
@@ -135,6 +154,7 @@ echo "Its uninstall log ($installed/uninstall.log):"
 sed 's/\r$//; s/^/    /' "$installed/uninstall.log"
 echo
 echo "The product setup.exe for 32-bit Windows: $out/win32/setup.exe"
+echo "The product setup.exe for 64-bit Windows: $out/x64/setup.exe"
 if [ "$headless" = yes ]; then
   echo "Screenshots of the run: $shots"
   ls "$shots" | sed 's/^/    /'

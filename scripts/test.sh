@@ -17,6 +17,9 @@ cd "$root"
 # while the other configurations run.
 "$root/scripts/test-i686.sh" >"$root/build/test-i686.out" 2>&1 &
 i686_pid=$!
+# Their 64-bit twin: the shipped 64-bit programs, the same way.
+"$root/scripts/test-i686.sh" --x64 >"$root/build/test-x64.out" 2>&1 &
+x64_pid=$!
 
 export WINEPREFIX="$root/build/wineprefix-test"
 export WINEDEBUG=-all
@@ -24,6 +27,7 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="
 start_xvfb 90
 finish() {
   [ -n "$i686_pid" ] && kill "$i686_pid" 2>/dev/null
+  [ -n "$x64_pid" ] && kill "$x64_pid" 2>/dev/null
   wine_server -k >/dev/null 2>&1 || true
   stop_xvfb
 }
@@ -63,6 +67,15 @@ case $i686 in
   77) skipped=", 1 skipped" ;;
   *) failed=$((failed + 1)) ;;
 esac
+
+echo "=== tests: x64"
+if wait "$x64_pid"; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+x64_pid=
+cat "$root/build/test-x64.out"
 
 echo "$passed passed, $failed failed$skipped"
 [ "$failed" -eq 0 ]

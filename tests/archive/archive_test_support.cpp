@@ -341,6 +341,18 @@ uint32_t NextRandom(uint32_t& state) {
 
 } // namespace
 
+Bytes ProgramHeaderBytes(uint16_t machine) {
+    Bytes bytes(0x200, 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3c] = 0x80; // where the PE header starts
+    bytes[0x80] = 'P';
+    bytes[0x81] = 'E';
+    bytes[0x84] = static_cast<unsigned char>(machine);
+    bytes[0x85] = static_cast<unsigned char>(machine >> 8);
+    return bytes;
+}
+
 Bytes RandomBytes(size_t size, uint32_t seed) {
     Bytes bytes(size);
     uint32_t state = seed;

@@ -71,6 +71,9 @@ uint32_t Crc32Of(const Bytes& data);
 Bytes RandomBytes(size_t size, uint32_t seed);
 Bytes CompressibleBytes(size_t size, uint32_t seed);
 Bytes RawDeflate(const Bytes& data);
+// The headers of a Windows program for `machine` (0x14c i386, 0x8664
+// AMD64) and nothing more: what tells the builder a program's architecture.
+Bytes ProgramHeaderBytes(uint16_t machine);
 
 // --- Hand-made archives -----------------------------------------------------
 

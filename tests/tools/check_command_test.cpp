@@ -169,6 +169,69 @@ TEST(CheckCommand, NamesAnEndRecordBeyondTheReadersReach) {
     }
 }
 
+// An installer made outside the builder, whose refusal to pack a mix is
+// not there to stop it: setup.exe's and uninstall.exe's machines.
+TEST(CheckCommand, RefusesAnInstallerWhoseTwoProgramsAreOfDifferentArchitectures) {
+    struct Case {
+        uint16_t setup, uninstaller;
+        int exitCode;
+    };
+    const Case kCases[] = {
+        {0x14c, 0x8664, 1},
+        {0x8664, 0x14c, 1},
+        {0x14c, 0x14c, 0},
+        {0x8664, 0x8664, 0},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(std::to_string(c.setup) + "/" + std::to_string(c.uninstaller));
+        ScratchDirectory scratch;
+        RawArchive archive;
+        archive.prefix = ProgramHeaderBytes(c.setup);
+        archive.entries.push_back(StoredEntry("setup.ini", Bytes(kScript, kScript + 40)));
+        archive.entries.push_back(StoredEntry("uninstall.exe", ProgramHeaderBytes(c.uninstaller)));
+        const std::string installer = scratch.Join("setup.exe");
+        ASSERT_TRUE(WriteFileBytes(installer, BuildRawArchive(archive)));
+        const ToolRun run = RunTool({"check", installer});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.err.find("[mixed-architecture]") != std::string::npos, c.exitCode == 1)
+            << run.err;
+    }
+}
+
+// %%PROGRAMFILES%% is shorter for a 64-bit setup: registry data that a 32-bit
+// one may cut fits.
+TEST(CheckCommand, MeasuresProgramFilesByTheArchitecture) {
+    const std::string name(230, 'a');
+    struct Case {
+        const char* build;
+        int exitCode;
+        bool tooLong;
+        const char* finding;
+    };
+    const Case kCases[] = {
+        {"", 0, true, ""},
+        {"architecture=x86\n", 0, true, ""},
+        {"architecture=x64\n", 0, false, ""},
+        {"architecture=arm\n", 1, true,
+         ":10: error: architecture=\"arm\": x86 or x64 expected [bad-architecture]"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.build);
+        ScratchDirectory scratch;
+        const std::string path = scratch.Join("build.ini");
+        WriteText(path, "[main]\napptitle=A\ndestdir=%%PROGRAMFILES%%A\n[reg]\ncount=1\n"
+                        "0_hkey=HKEY_LOCAL_MACHINE\n0_key=Software\\A\n0_std=%%PROGRAMFILES%%" +
+                            name + "\n[build]\n" + c.build);
+        const ToolRun run = RunTool({"check", path});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.err.find("[path-too-long]") != std::string::npos ||
+                      run.err.find("[text-too-long]") != std::string::npos,
+                  c.tooLong)
+            << run.err;
+        EXPECT_NE(run.err.find(c.finding), std::string::npos) << run.err;
+    }
+}
+
 // "name severity" for each check, from README.md's table (names in backticks
 // in the first column, several to a row) or from `check --list`.
 std::set<std::string> ReadmeChecks() {

@@ -268,6 +268,13 @@ std::vector<CheckCase> Cases() {
         {"files-beside-sources", From::BuildScript,
          Main() + kFiles + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n",
          Main() + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n"},
+        {"bad-architecture", From::BuildScript,
+         Main() + kFiles + "[build]\nfile_1=a\narchitecture=arm\n",
+         Main() + kFiles + "[build]\nfile_1=a\narchitecture=X64\n"},
+        // Empty is no architecture either: build refuses it as well.
+        {"bad-architecture", From::BuildScript,
+         Main() + kFiles + "[build]\nfile_1=a\narchitecture=\n",
+         Main() + kFiles + "[build]\nfile_1=a\narchitecture=x86\n"},
         {"missing-key", From::BuildScript, Main() + "[sources]\ncount=1\n0_from=bin\n",
          Main() + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n"},
     };
@@ -288,10 +295,11 @@ TEST(ScriptChecks, EachCheckFiresOnItsScriptAndNotOnTheCleanOne) {
 }
 
 // Every finding has its check's row and the row's severity, and every row
-// has a case above (the two read from the file's bytes are tested by the
-// check command's tests).
+// has a case above (those read from the file's bytes, or from the
+// installer's programs, are tested by the check command's tests).
 TEST(ScriptChecks, EveryFindingHasItsRowAndEveryRowItsCase) {
-    std::set<std::string> covered = {"end-record-out-of-reach", "utf8-setup-script"};
+    std::set<std::string> covered = {"end-record-out-of-reach", "utf8-setup-script",
+                                     "mixed-architecture"};
     for (const CheckCase& c : Cases()) {
         SCOPED_TRACE(c.triggering);
         for (const Finding& finding : Check(c.triggering, c.from, c.payload)) {

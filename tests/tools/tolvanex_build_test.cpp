@@ -429,6 +429,7 @@ TEST(Usage, WrongArgumentsPrintTheUsageAndExit2) {
         {"pack", "--out", "o", "item"},
         {"pack", "--stub", "s", "--out", "o"},
         {"pack", "--stub", "s", "--out", "o", "--fast", "item"},
+        {"pack", "--architecture", "arm64", "--out", "o", "item"},
         {"--help", "extra"},
     };
     for (const std::vector<std::string>& arguments : cases) {
@@ -815,6 +816,102 @@ TEST(BuildCommand, BadInputGetsOneLineAndLeavesTheOutputAsItWas) {
         EXPECT_EQ(RunTool(wrong).exitCode, 2);
     }
     EXPECT_EQ(ReadText(out), "an earlier installer");
+}
+
+// The stated architecture must be the programs' own, and the two programs
+// must agree; files that are no programs leave the machine unknown.
+TEST(BuildCommand, TakesTheProgramsOfOneArchitectureOnly) {
+    const uint16_t x86 = 0x14c, x64 = 0x8664, none = 0;
+    struct Case {
+        const char* architecture; // the [build] line, if any
+        uint16_t stub, uninstaller;
+        int line; // of the error; 0: the build succeeds
+        const char* named;
+    };
+    const Case cases[] = {
+        {"", x86, x86, 0, ""},
+        {"", x64, x64, 0, ""},
+        {"architecture=x64\n", x64, x64, 0, ""},
+        {"architecture=X86\n", x86, none, 0, ""},
+        {"", none, none, 0, ""},
+        {"", x86, x64, 3, "setup.exe is a 32-bit program, uninstall.exe a 64-bit one"},
+        {"", x64, x86, 3, "setup.exe is a 64-bit program, uninstall.exe a 32-bit one"},
+        {"architecture=x64\n", x86, x86, 3, "stub.exe is a 32-bit program, but architecture=x64"},
+        {"architecture=x86\n", x86, x64, 4, "uninstall.exe is a 64-bit program"},
+        {"architecture=arm64\n", x64, x64, 2, "x86 or x64 expected"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.architecture) + std::to_string(c.stub) + "/" +
+                     std::to_string(c.uninstaller));
+        ScratchDirectory scratch;
+        const std::string dir = scratch.path();
+        WriteSupportFiles(dir);
+        for (const auto& [name, machine] :
+             {std::pair{"stub.exe", c.stub}, std::pair{"uninstall.exe", c.uninstaller}}) {
+            if (machine != none) {
+                ASSERT_TRUE(WriteFileBytes(NativePath(dir, name), ProgramHeaderBytes(machine)));
+            }
+        }
+        const std::string script = NativePath(dir, "build.ini");
+        WriteText(script, "[build]\n" + std::string(c.architecture) + kSupportKeys +
+                              "[main]\napptitle=Demo\n[dialogs]\nshow_license=yes\n");
+        const ToolRun run =
+            RunTool({"build", script, "--out", NativePath(dir, "setup.exe"), "--quiet"});
+        if (c.line == 0) {
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 1);
+        const std::vector<std::string> lines = Lines(run.err);
+        ASSERT_EQ(lines.size(), 1u) << run.err;
+        EXPECT_EQ(lines[0].rfind(script + ":" + std::to_string(c.line) + ": error: ", 0), 0u)
+            << lines[0];
+        EXPECT_NE(lines[0].find(c.named), std::string::npos) << lines[0];
+        EXPECT_FALSE(PathExists(NativePath(dir, "setup.exe")));
+    }
+}
+
+TEST(PackCommand, RefusesAStubAndUninstallerOfDifferentArchitectures) {
+    const uint16_t x86 = 0x14c, x64 = 0x8664;
+    struct Case {
+        const char* architecture; // --architecture's value, if any
+        uint16_t stub, uninstaller;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"", x86, x86, 0}, {"", x64, x64, 0},    {"x64", x64, x64, 0}, {"", x86, x64, 2},
+        {"", x64, x86, 2}, {"x64", x86, x86, 2}, {"x86", x86, x64, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.architecture) + std::to_string(c.stub) + "/" +
+                     std::to_string(c.uninstaller));
+        ScratchDirectory scratch;
+        const std::string stub = scratch.Join("stub.exe");
+        const std::string uninstaller = scratch.Join("u.exe");
+        const std::string out = scratch.Join("setup.exe");
+        ASSERT_TRUE(WriteFileBytes(stub, ProgramHeaderBytes(c.stub)));
+        ASSERT_TRUE(WriteFileBytes(uninstaller, ProgramHeaderBytes(c.uninstaller)));
+        std::vector<std::string> arguments = {"pack", "--stub", stub, "--out", out, "--quiet"};
+        if (c.architecture[0] != '\0') {
+            arguments.insert(arguments.end(), {"--architecture", c.architecture});
+        }
+        // Letter case does not tell entry names apart: this is the uninstaller.
+        arguments.push_back("Uninstall.EXE=" + uninstaller);
+        WriteText(scratch.Join("setup.ini"), "[main]\napptitle=Demo\n");
+        arguments.push_back(scratch.Join("setup.ini"));
+        const ToolRun run = RunTool(arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(PathExists(out), c.exitCode == 0);
+        EXPECT_EQ(run.err.find("-bit program") != std::string::npos, c.exitCode != 0) << run.err;
+        if (c.exitCode == 0) {
+            // setup.exe writes in the registry view of its own machine.
+            const std::string view = c.stub == x64 ? "64-bit" : "32-bit";
+            EXPECT_NE(RunTool({"inspect", out, "--json"}).out.find("\"registry_view\": \"" + view),
+                      std::string::npos);
+            EXPECT_NE(RunTool({"inspect", out}).out.find("(registry: " + view + " view)"),
+                      std::string::npos);
+        }
+    }
 }
 
 TEST(BuildCommand, ReportsTheChecksFindingsAndStopsAtErrors) {

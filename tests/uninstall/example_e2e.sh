@@ -15,10 +15,11 @@
 # UNINSTALL_EXE, when given, go into the installer in place of the ones
 # beside the builder.
 # E2E_BITS=32 says the programs are the 32-bit ones on 64-bit Windows: they
-# see Program Files (x86) and the registry's 32-bit view. E2E_WAIT_MS is how
-# long to wait at most for a window, a program's end or a removal (default 20
-# s; programs run through an emulator take the better part of a minute to
-# start).
+# see Program Files (x86) and the registry's 32-bit view. E2E_ARCHITECTURE
+# (x86 or x64), when given, goes into the build script as its architecture.
+# E2E_WAIT_MS is how long to wait at most for a window, a program's end or a
+# removal (default 20 s; programs run through an emulator take the better
+# part of a minute to start).
 set -euo pipefail
 . "$(dirname "$0")/../../scripts/lib.sh"
 
@@ -264,7 +265,7 @@ build_example_setup() {
   # The programs under test stand in for the builder's own; EXTRA, when
   # given, is one more source, going to FOLDER.
   stub=$(windows_path "$SETUP_EXE") uninstaller=$(windows_path "$UNINSTALL_EXE") \
-    extra=${extra##*/} folder=$folder awk '
+    architecture=${E2E_ARCHITECTURE:-} extra=${extra##*/} folder=$folder awk '
     /^\[/ { section = $0 }
     section ~ /^\[sources\]/ && /^count=/ && ENVIRON["extra"] != "" {
       n = substr($0, 7) + 0
@@ -272,7 +273,10 @@ build_example_setup() {
       next
     }
     { print }
-    /^\[build\]/ { print "stub=" ENVIRON["stub"]; print "uninstaller=" ENVIRON["uninstaller"] }' \
+    /^\[build\]/ {
+      print "stub=" ENVIRON["stub"]; print "uninstaller=" ENVIRON["uninstaller"]
+      if (ENVIRON["architecture"] != "") print "architecture=" ENVIRON["architecture"]
+    }' \
     "$SOURCE_DIR/examples/build.ini" >"$E2E_DIR/stage/build.ini"
   wine_run "$BUILDER_EXE" build "$(windows_path "$E2E_DIR/stage/build.ini")" \
     --out "$(windows_path "$example_setup")" --quiet ||

@@ -11,10 +11,6 @@
 #include <system_error>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "archive/payload_format.h"
 #include "script/ini_file.h"
 #include "script/setup_script.h"
@@ -23,6 +19,7 @@
 #include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/program_architecture.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 #include "tools/builder/setup_script_generation.h"
@@ -45,6 +42,7 @@ struct BuildSettings {
     std::string outPath;
     std::string stubPath;
     std::string signCommand; // run on the uninstaller and on the written installer
+    Machine architecture = Machine::X86;
     std::vector<PackEntry> entries;
 };
 
@@ -76,33 +74,6 @@ void ReportError(const std::string& file, int line, const std::string& text) {
     }
 }
 
-std::string ExecutableDirectory() {
-#ifdef _WIN32
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return std::string();
-    }
-    return fs::path(path).parent_path().string();
-#else
-    std::error_code error;
-    const fs::path path = fs::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : path.parent_path().string();
-#endif
-}
-
-// Where the project's own stub, uninstaller and pictures are looked for:
-// beside the tool (the build tree), then ../share/tolvanex (an installed
-// copy in bin/).
-std::vector<std::string> DefaultPlaces(const char* fileName) {
-    const fs::path directory = ExecutableDirectory();
-    if (directory.empty()) {
-        return {};
-    }
-    return {(directory / fileName).string(),
-            (directory.parent_path() / "share" / "tolvanex" / fileName).string()};
-}
-
 struct BuildRun {
     const ScriptDocument* document;
     const ScriptSection* build;
@@ -111,9 +82,10 @@ struct BuildRun {
 };
 
 // A file named by a [build] key, relative to the script's folder. Without
-// the key, `defaultName` is looked for in DefaultPlaces when given.
+// the key, `defaultName` is looked for in DefaultPlaces when given, then
+// `otherName` when given.
 bool ResolveBuildFile(const BuildRun& run, const char* key, const char* defaultName,
-                      std::string* path) {
+                      std::string* path, const char* otherName = nullptr) {
     const ScriptEntry* entry = FindEntry(run.buildEntries, key);
     const std::string value = entry != nullptr ? ProfileValue(*entry) : std::string();
     if (!value.empty()) {
@@ -138,7 +110,11 @@ bool ResolveBuildFile(const BuildRun& run, const char* key, const char* defaultN
         path->clear();
         return true;
     }
-    const std::vector<std::string> places = DefaultPlaces(defaultName);
+    std::vector<std::string> places = DefaultPlaces(defaultName);
+    if (otherName != nullptr) {
+        const std::vector<std::string> others = DefaultPlaces(otherName);
+        places.insert(places.end(), others.begin(), others.end());
+    }
     for (const std::string& place : places) {
         std::error_code error;
         if (fs::is_regular_file(place, error)) {
@@ -184,10 +160,79 @@ bool ResolveRequiredFile(const BuildRun& run, const char* section, const char* s
     return true;
 }
 
+// The line of a [build] key, or of [build] itself when the key is missing.
+int BuildLine(const BuildRun& run, const char* key) {
+    const ScriptEntry* entry = run.build != nullptr ? FindEntry(*run.build, key) : nullptr;
+    return entry != nullptr ? entry->line : run.build != nullptr ? run.build->line : 0;
+}
+
+// [build] architecture=: x86 when not given. False, reported, for another
+// value; `stated` tells whether the script gave one.
+bool ReadArchitecture(const BuildRun& run, Machine* architecture, bool* stated) {
+    const ScriptEntry* entry =
+        run.build != nullptr ? FindEntry(*run.build, kBuildArchitectureKey) : nullptr;
+    *architecture = Machine::X86;
+    *stated = entry != nullptr;
+    if (entry == nullptr || ParseArchitecture(ProfileValue(*entry), architecture)) {
+        return true;
+    }
+    ReportError(run.document->path, entry->line,
+                std::string(kBuildArchitectureKey) + "=\"" + ProfileValue(*entry) +
+                    "\": x86 or x64 expected");
+    return false;
+}
+
+// The installer's two programs: those [build] names, else the product's
+// programs of the architecture beside the builder, else the unnamed ones
+// there (a Windows build tree's own). An architecture the script states
+// must be theirs, and they must be of one architecture.
+bool ResolvePrograms(const BuildRun& run, BuildSettings* settings, std::string* uninstaller) {
+    bool stated = false;
+    if (!ReadArchitecture(run, &settings->architecture, &stated)) {
+        return false;
+    }
+    const std::string setupName = ProgramNameFor("setup.exe", settings->architecture);
+    if (!ResolveBuildFile(run, kBuildStubKey, setupName.c_str(), &settings->stubPath,
+                          "setup.exe")) {
+        return false;
+    }
+    const Machine setup = MachineOfFile(settings->stubPath);
+    // Without a stated architecture the stub's own decides which
+    // uninstaller goes with it.
+    if (!stated && (setup == Machine::X86 || setup == Machine::X64)) {
+        settings->architecture = setup;
+    }
+    const std::string uninstallerName = ProgramNameFor(kUninstallerFile, settings->architecture);
+    if (!ResolveBuildFile(run, kBuildUninstallerKey, uninstallerName.c_str(), uninstaller,
+                          kUninstallerFile)) {
+        return false;
+    }
+    const Machine uninstall = MachineOfFile(*uninstaller);
+    const std::string& script = run.document->path;
+    std::string problem =
+        stated ? WrongMachineProblem(settings->stubPath.c_str(), setup, settings->architecture)
+               : std::string();
+    if (!problem.empty()) {
+        ReportError(script, BuildLine(run, kBuildStubKey), problem);
+        return false;
+    }
+    problem = stated ? WrongMachineProblem(uninstaller->c_str(), uninstall, settings->architecture)
+                     : std::string();
+    if (!problem.empty()) {
+        ReportError(script, BuildLine(run, kBuildUninstallerKey), problem);
+        return false;
+    }
+    problem = MixedMachinesProblem(setup, uninstall);
+    if (!problem.empty()) {
+        ReportError(script, BuildLine(run, kBuildUninstallerKey), problem);
+        return false;
+    }
+    return true;
+}
+
 bool CollectSupportFiles(const BuildRun& run, BuildSettings* settings) {
     std::string uninstaller, left, top;
-    if (!ResolveBuildFile(run, kBuildStubKey, "setup.exe", &settings->stubPath) ||
-        !ResolveBuildFile(run, kBuildUninstallerKey, kUninstallerFile, &uninstaller) ||
+    if (!ResolvePrograms(run, settings, &uninstaller) ||
         !ResolveBuildFile(run, kBuildLeftPictureKey, kLeftPictureFile, &left) ||
         !ResolveBuildFile(run, kBuildTopPictureKey, kTopPictureFile, &top)) {
         return false;
@@ -339,7 +384,7 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
 // The checks of `check`, on the script and the setup.ini made from it.
 // False when they found errors (with werror: anything).
 bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadScript,
-                    const std::vector<PackEntry>& entries, bool werror) {
+                    const std::vector<PackEntry>& entries, Machine architecture, bool werror) {
     std::vector<std::string> names;
     for (const PackEntry& entry : entries) {
         names.push_back(entry.name);
@@ -348,6 +393,7 @@ bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadS
     options.buildScript = true;
     options.generated = &payloadScript;
     options.payloadEntries = &names;
+    options.sixtyFourBit = architecture == Machine::X64;
     std::vector<Finding> findings;
     CheckScript(script, options, &findings);
     for (Finding& finding : findings) {
@@ -452,7 +498,8 @@ int RunBuildCommand(int argc, char** argv) {
         return kExitEntriesFailed;
     }
     settings.entries.insert(settings.entries.begin(), PackEntry{kSetupScriptFile, {}, text});
-    if (!ReportFindings(script, payloadScript, settings.entries, options.werror)) {
+    if (!ReportFindings(script, payloadScript, settings.entries, settings.architecture,
+                        options.werror)) {
         return kExitEntriesFailed;
     }
     if (!CheckEntryNames(settings.entries)) {

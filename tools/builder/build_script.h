@@ -7,6 +7,9 @@ inline constexpr char kBuildSection[] = "build";
 inline constexpr char kBuildOutputKey[] = "output";
 inline constexpr char kBuildStubKey[] = "stub";
 inline constexpr char kBuildUninstallerKey[] = "uninstaller";
+// x86 (the default) or x64: which of the product's programs stub and
+// uninstaller default to.
+inline constexpr char kBuildArchitectureKey[] = "architecture";
 inline constexpr char kBuildLicenseKey[] = "license";
 inline constexpr char kBuildReadmeKey[] = "readme";
 inline constexpr char kBuildLeftPictureKey[] = "left_picture";

@@ -8,8 +8,10 @@
 #include "archive/archive_reader.h"
 #include "archive/payload_format.h"
 #include "script/setup_script.h"
+#include "script/uninstall_log_format.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/program_architecture.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 
@@ -36,6 +38,7 @@ struct Payload {
     std::vector<std::string> entries;
     std::string script;
     bool hasScript = false;
+    std::string uninstaller; // the bytes of the last uninstall.exe entry
 };
 
 bool ReadCurrentData(ArchiveReader* reader, std::string* data) {
@@ -95,6 +98,12 @@ bool ReadPayload(ArchiveReader* reader, const char* path, Payload* payload) {
                 return false;
             }
             payload->hasScript = true;
+        } else if (std::strcmp(name, kUninstallerFile) == 0) {
+            payload->uninstaller.clear();
+            if (!ReadCurrentData(reader, &payload->uninstaller)) {
+                ReportProblem(path, "damaged payload: uninstall.exe cannot be read");
+                return false;
+            }
         }
     }
     if (status != ArchiveStatus::EndOfList && !(openEnded && !payload->entries.empty())) {
@@ -141,6 +150,8 @@ int RunCheckCommand(int argc, char** argv) {
     std::vector<Finding> findings;
     std::string bytes;
     ScriptDocument generated;
+    Machine stub = Machine::NotProgram;
+    Machine uninstaller = Machine::NotProgram;
     ArchiveReader* reader = OpenArchive(file);
     if (reader != nullptr) {
         const bool read = ReadPayload(reader, file, &payload);
@@ -159,6 +170,11 @@ int RunCheckCommand(int argc, char** argv) {
         }
         options.payloadEntries = &payload.entries;
         options.setupBytes = &payload.script;
+        stub = MachineOfFile(file);
+        uninstaller =
+            MachineOfImage(reinterpret_cast<const unsigned char*>(payload.uninstaller.data()),
+                           payload.uninstaller.size());
+        options.sixtyFourBit = stub == Machine::X64;
     } else if (IsPayloadOutOfReach(file, &findings)) {
         // Nothing behind it can be read as setup.exe would.
     } else {
@@ -173,6 +189,16 @@ int RunCheckCommand(int argc, char** argv) {
             return kExitEntriesFailed;
         }
         options.buildScript = IsBuildScript(document);
+        // bad-architecture is the checks' own finding; a stated x64 only
+        // changes the lengths they assume.
+        const ScriptSection* build = FindSection(document, kBuildSection);
+        const ScriptEntry* stated =
+            build != nullptr ? FindEntry(*build, kBuildArchitectureKey) : nullptr;
+        Machine architecture = Machine::X86;
+        if (stated != nullptr) {
+            ParseArchitecture(ProfileValue(*stated), &architecture);
+        }
+        options.sixtyFourBit = architecture == Machine::X64;
         if (!options.buildScript) {
             ParseScriptDocument(bytes, file, &document, &error, ScriptBytes::AsSetupExe);
             options.setupBytes = &bytes;
@@ -186,6 +212,13 @@ int RunCheckCommand(int argc, char** argv) {
 
     if (findings.empty()) {
         CheckScript(document, options, &findings);
+    }
+    // The uninstaller of a 64-bit setup looks in the 64-bit views, that of a
+    // 32-bit setup in the 32-bit ones: a mix finds nothing it should remove.
+    const std::string mixed = MixedMachinesProblem(stub, uninstaller);
+    if (!mixed.empty()) {
+        const char* name = "mixed-architecture";
+        findings.insert(findings.begin(), {file, 0, FindCheck(name)->severity, mixed, name});
     }
     for (Finding& finding : findings) {
         if (warningsAsErrors) {

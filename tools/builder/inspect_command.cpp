@@ -25,6 +25,7 @@
 #include "tools/builder/script_document.h"
 #include "tools/builder/temporary_output.h"
 #include "tools/builder/terminal_text.h"
+#include "tools/builder/program_architecture.h"
 
 namespace fs = std::filesystem;
 
@@ -277,7 +278,7 @@ unsigned EstimatedKilobytes(const Inspection& r) {
     return static_cast<unsigned>((bytes + 1023) / 1024);
 }
 
-void PrintText(const Inspection& r) {
+void PrintText(const Inspection& r, Machine stub) {
     printf("Title:        %s\n", Host(r.title).c_str());
     printf("Version:      %s\n", Host(r.version).c_str());
     printf("Publisher:    %s\n", Host(r.publisher).c_str());
@@ -288,6 +289,11 @@ void PrintText(const Inspection& r) {
     }
     printf("Pages:        %s\n", pages.c_str());
     printf("Destination:  %s\n", Host(r.destination).c_str());
+    if (const char* view = RegistryViewOf(stub)) {
+        printf("Architecture: %s (registry: %s view)\n", ArchitectureName(stub), view);
+    } else {
+        printf("Architecture: unknown (the stub is no x86 or x64 program)\n");
+    }
     if (r.offerReadme) {
         printf("Finish page offers to open %s\n", Host(r.readmePath).c_str());
     }
@@ -342,8 +348,12 @@ void PrintText(const Inspection& r) {
     }
 }
 
-void PrintJson(const std::string& installer, const Inspection& r) {
+void PrintJson(const std::string& installer, const Inspection& r, Machine stub) {
     printf("{\n  \"installer\": %s,\n", Json(FileSystemPath(installer)).c_str());
+    const char* view = RegistryViewOf(stub);
+    printf("  \"architecture\": %s, \"registry_view\": %s,\n",
+           view != nullptr ? Json(ArchitectureName(stub)).c_str() : "null",
+           view != nullptr ? Json(view).c_str() : "null");
     printf("  \"title\": %s,\n  \"version\": %s,\n  \"publisher\": %s,\n  \"url\": %s,\n",
            Json(r.title).c_str(), Json(r.version).c_str(), Json(r.publisher).c_str(),
            Json(r.url).c_str());
@@ -464,10 +474,12 @@ int RunInspectCommand(int argc, char** argv) {
         ReportProblem(argv[0], problem.c_str());
         return kExitBadInput;
     }
+    // The view setup.exe writes in is that of its own machine.
+    const Machine stub = MachineOfFile(argv[0]);
     if (json) {
-        PrintJson(argv[0], result);
+        PrintJson(argv[0], result, stub);
     } else {
-        PrintText(result);
+        PrintText(result, stub);
     }
     return kExitSuccess;
 }

@@ -10,10 +10,12 @@
 #include <vector>
 
 #include "archive/setup_archive.h"
+#include "script/uninstall_log_format.h"
+#include "system/bounded_text.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/installer_output.h"
+#include "tools/builder/program_architecture.h"
 #include "tools/builder/temporary_output.h"
-#include "system/bounded_text.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +24,8 @@ namespace {
 struct PackOptions {
     InstallerSettings installer;
     std::vector<const char*> items;
+    Machine architecture = Machine::X86;
+    bool architectureStated = false;
 };
 
 using PlannedEntry = InstallerEntry;
@@ -54,6 +58,10 @@ bool ParsePackOptions(int argc, char** argv, PackOptions* options) {
             ++i;
         } else if (strcmp(argv[i], "--sign") == 0 && hasValue && argv[i + 1][0] != '\0') {
             installer.signCommand = argv[++i];
+        } else if (strcmp(argv[i], "--architecture") == 0 && hasValue &&
+                   ParseArchitecture(argv[i + 1], &options->architecture)) {
+            options->architectureStated = true;
+            ++i;
         } else if (strcmp(argv[i], "--quiet") == 0) {
             installer.quiet = true;
         } else if (strncmp(argv[i], "--", 2) == 0) {
@@ -62,7 +70,8 @@ bool ParsePackOptions(int argc, char** argv, PackOptions* options) {
             options->items.push_back(argv[i]);
         }
     }
-    return !installer.stubPath.empty() && !installer.outPath.empty() && !options->items.empty();
+    return (!installer.stubPath.empty() || options->architectureStated) &&
+           !installer.outPath.empty() && !options->items.empty();
 }
 
 // A directory contributes its files, in name order, under their paths
@@ -143,6 +152,54 @@ const char* NameProblem(const std::string& name) {
     return nullptr;
 }
 
+// With --architecture and no --stub, the product's setup.exe of that
+// architecture beside the builder, else the unnamed one there.
+bool FindDefaultStub(Machine architecture, std::string* stub) {
+    const std::string named = ProgramNameFor("setup.exe", architecture);
+    for (const char* name : {named.c_str(), "setup.exe"}) {
+        for (const std::string& place : DefaultPlaces(name)) {
+            std::error_code error;
+            if (fs::is_regular_file(place, error)) {
+                *stub = place;
+                return true;
+            }
+        }
+    }
+    ReportProblem(named.c_str(), "not found beside the builder; give --stub");
+    return false;
+}
+
+// The stub and the entry named uninstall.exe are of one architecture, the
+// stated one when there is one.
+bool CheckMachines(const PackOptions& options, const std::vector<PlannedEntry>& plan) {
+    const std::string& stubPath = options.installer.stubPath;
+    const Machine stub = MachineOfFile(stubPath);
+    Machine uninstaller = Machine::NotProgram;
+    std::string uninstallerPath;
+    for (const PlannedEntry& entry : plan) {
+        if (FoldedName(entry.name) == kUninstallerFile && !entry.sourcePath.empty()) {
+            uninstallerPath = entry.sourcePath;
+            uninstaller = MachineOfFile(uninstallerPath);
+        }
+    }
+    std::string problem;
+    if (options.architectureStated) {
+        problem = WrongMachineProblem(stubPath.c_str(), stub, options.architecture);
+        if (problem.empty()) {
+            problem =
+                WrongMachineProblem(uninstallerPath.c_str(), uninstaller, options.architecture);
+        }
+    }
+    if (problem.empty()) {
+        problem = MixedMachinesProblem(stub, uninstaller);
+    }
+    if (!problem.empty()) {
+        ReportProblem(options.installer.outPath.c_str(), problem.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CheckEntryNames(const std::vector<PackEntry>& entries) {
@@ -187,6 +244,13 @@ int RunPackCommand(int argc, char** argv) {
         }
     }
     if (!CheckEntryNames(plan)) {
+        return kExitBadInput;
+    }
+    if (options.installer.stubPath.empty() &&
+        !FindDefaultStub(options.architecture, &options.installer.stubPath)) {
+        return kExitBadInput;
+    }
+    if (!CheckMachines(options, plan)) {
         return kExitBadInput;
     }
     std::vector<std::string> inputs{options.installer.stubPath};

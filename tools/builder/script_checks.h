@@ -51,6 +51,9 @@ struct CheckOptions {
     // The setup.ini's bytes as setup.exe reads them (the document read with
     // ScriptBytes::AsSetupExe); null for a build script.
     const std::string* setupBytes = nullptr;
+    // The setup is a 64-bit program: %%PROGRAMFILES%% is the shorter
+    // "C:\Program Files\" (program_architecture.h).
+    bool sixtyFourBit = false;
 };
 
 // Appends the findings for `document`, in line order.

@@ -27,9 +27,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+// The MinGW trees' default thread model has no std::mutex.
+class Lock {
+public:
+    void lock() { AcquireSRWLockExclusive(&lock_); }
+    void unlock() { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+};
+#else
+using Lock = std::mutex;
+#endif
+
 // Guards the registered paths against the thread that removes them when a
 // signal comes.
-std::mutex registryLock;
+Lock registryLock;
 std::vector<std::string> registered;
 
 void RemovePath(const std::string& path) {
@@ -52,7 +66,7 @@ void ForgetLocked(const std::string& path) {
 
 // Removes every registered path; the run ends right after.
 void RemoveRegistered() {
-    std::lock_guard<std::mutex> guard(registryLock);
+    std::lock_guard<Lock> guard(registryLock);
     for (const std::string& path : registered) {
         RemovePath(path);
     }
@@ -107,8 +121,13 @@ void StartSignalCleanup() {
 #endif
 
 void EnsureSignalCleanup() {
-    static std::once_flag started;
-    std::call_once(started, StartSignalCleanup);
+    static Lock startLock;
+    static bool started = false;
+    std::lock_guard<Lock> guard(startLock);
+    if (!started) {
+        started = true;
+        StartSignalCleanup();
+    }
 }
 
 // A name part no other run picks: the process, a count within it and
@@ -117,10 +136,10 @@ void EnsureSignalCleanup() {
 std::string UniquePart() {
     static std::atomic<unsigned> counter{0};
     static std::mt19937_64 random(std::random_device{}());
-    static std::mutex randomLock;
+    static Lock randomLock;
     unsigned long long bits = 0;
     {
-        std::lock_guard<std::mutex> guard(randomLock);
+        std::lock_guard<Lock> guard(randomLock);
         bits = random();
     }
 #ifdef _WIN32
@@ -149,7 +168,7 @@ bool CreateTemporaryBeside(const std::string& outPath, const char* suffix, std::
     EnsureSignalCleanup();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = outPath + "." + UniquePart() + "." + suffix;
-        std::lock_guard<std::mutex> guard(registryLock);
+        std::lock_guard<Lock> guard(registryLock);
         if (CreateExclusively(candidate)) {
             registered.push_back(candidate);
             *path = candidate;
@@ -164,23 +183,23 @@ bool CreateTemporaryBeside(const std::string& outPath, const char* suffix, std::
 
 void RegisterTemporary(const std::string& path) {
     EnsureSignalCleanup();
-    std::lock_guard<std::mutex> guard(registryLock);
+    std::lock_guard<Lock> guard(registryLock);
     registered.push_back(path);
 }
 
 void ForgetTemporary(const std::string& path) {
-    std::lock_guard<std::mutex> guard(registryLock);
+    std::lock_guard<Lock> guard(registryLock);
     ForgetLocked(path);
 }
 
 void RemoveTemporary(const std::string& path) {
-    std::lock_guard<std::mutex> guard(registryLock);
+    std::lock_guard<Lock> guard(registryLock);
     RemovePath(path);
     ForgetLocked(path);
 }
 
 bool MoveTemporaryInto(const std::string& path, const std::string& target) {
-    std::lock_guard<std::mutex> guard(registryLock);
+    std::lock_guard<Lock> guard(registryLock);
     if (!ReplaceFileWith(path.c_str(), target.c_str())) {
         return false;
     }

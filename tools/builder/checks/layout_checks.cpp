@@ -7,6 +7,7 @@
 #include "system/bounded_text.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/checks/check_run.h"
+#include "tools/builder/program_architecture.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ const CheckInfo kChecks[] = {
     {"ignored-section", Severity::Warning,
      "a section setup.exe never reads, or a second one of a name"},
     {"files-beside-sources", Severity::Error, "a build script with both `[sources]` and `[files]`"},
+    {"bad-architecture", Severity::Error, "an `architecture` in `[build]` other than x86 or x64"},
 };
 
 // The builder's own sections, in the table's form: [build] names the
@@ -25,9 +27,17 @@ constexpr SetupKey BuildFile(const char* key, Need need = Need::Optional) {
     return {key, ValueKind::Path, kNoConstant, 0, Expansion::None, need, "", "a file of the build"};
 }
 const SetupKey kBuildKeys[] = {
-    BuildFile(kBuildOutputKey),     BuildFile(kBuildStubKey),   BuildFile(kBuildUninstallerKey),
-    BuildFile(kBuildLicenseKey),    BuildFile(kBuildReadmeKey), BuildFile(kBuildLeftPictureKey),
-    BuildFile(kBuildTopPictureKey), BuildFile(kBuildDotNetKey), BuildFile(kBuildSignKey),
+    BuildFile(kBuildOutputKey),
+    {kBuildArchitectureKey, ValueKind::Text, kNoConstant, 0, Expansion::None, Need::Optional, "x86",
+     "the processor setup.exe and uninstall.exe are for: x86 or x64"},
+    BuildFile(kBuildStubKey),
+    BuildFile(kBuildUninstallerKey),
+    BuildFile(kBuildLicenseKey),
+    BuildFile(kBuildReadmeKey),
+    BuildFile(kBuildLeftPictureKey),
+    BuildFile(kBuildTopPictureKey),
+    BuildFile(kBuildDotNetKey),
+    BuildFile(kBuildSignKey),
 };
 const SetupKey kSourceKeys[] = {
     BuildFile(kSourceFromKey, Need::Error),
@@ -167,6 +177,14 @@ void CheckBuildSection(CheckRun& run) {
             if (EqualNamesIgnoringCase(entry.key, rule.key) && IsFirstOfKey(index, entry)) {
                 CheckValue(run, entry, rule);
             }
+        }
+        Machine architecture;
+        if (EqualNamesIgnoringCase(entry.key, kBuildArchitectureKey) &&
+            FindEntry(*build, kBuildArchitectureKey) == &entry &&
+            !ParseArchitecture(ProfileValue(entry), &architecture)) {
+            Report(run, entry.line, "bad-architecture",
+                   std::string(kBuildArchitectureKey) + "=" + Quoted(ProfileValue(entry)) +
+                       ": x86 or x64 expected");
         }
     }
 }

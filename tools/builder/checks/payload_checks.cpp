@@ -14,6 +14,8 @@ const CheckInfo kChecks[] = {
     {"end-record-out-of-reach", Severity::Error,
      "an installer whose payload end record lies further from the file's end than the 65,535 bytes "
      "setup.exe searches"},
+    {"mixed-architecture", Severity::Error,
+     "an installer whose setup.exe and uninstall.exe are a 32-bit and a 64-bit program"},
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "script/placeholders.h"
 #include "system/bounded_text.h"
 #include "tools/builder/checks/check_run.h"
+#include "tools/builder/program_architecture.h"
 
 namespace {
 
@@ -142,6 +143,9 @@ int EstimateLength(const CheckRun& run, const std::string& value, Expansion expa
         if (installDir) {
             assumed = run.assumedInstallDirLength;
         }
+        if (run.options.sixtyFourBit && std::strcmp(token, kProgramFilesToken) == 0) {
+            assumed = kProgramFiles64AssumedLength;
+        }
         if (expansion == Expansion::InstallDirOnly && !installDir) {
             continue;
         }
@@ -222,5 +226,8 @@ std::string DescribeAssumedPlaceholderLengths() {
                       assumed.example);
         text += line;
     }
-    return text;
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-18s %3d  %s\n", kProgramFilesToken,
+                  kProgramFiles64AssumedLength, "C:\\Program Files\\ (architecture=x64)");
+    return text + line;
 }
