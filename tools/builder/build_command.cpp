@@ -2,7 +2,9 @@
 // with two more sections that stay out of the payload: [build] names the
 // output and the support files, [sources] the application files, which the
 // builder numbers and lists in the payload's setup.ini itself.
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -19,6 +21,7 @@
 #include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/installer_output.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 
@@ -29,6 +32,8 @@ namespace {
 struct BuildOptions {
     const char* scriptPath = nullptr;
     const char* outPath = nullptr;
+    const char* method = nullptr; // over [build] method
+    const char* level = nullptr;  // over [build] level
     bool werror = false;
     bool quiet = false;
 };
@@ -38,6 +43,8 @@ struct BuildSettings {
     std::string outPath;
     std::string stubPath;
     std::string signCommand; // run on the uninstaller and on the written installer
+    PayloadMethod method = kDefaultInstallerMethod;
+    int level = kDefaultInstallerLevel;
     std::vector<PackEntry> entries;
 };
 
@@ -45,6 +52,10 @@ bool ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             options->outPath = argv[++i];
+        } else if (strcmp(argv[i], "--method") == 0 && i + 1 < argc) {
+            options->method = argv[++i];
+        } else if (strcmp(argv[i], "--level") == 0 && i + 1 < argc) {
+            options->level = argv[++i];
         } else if (strcmp(argv[i], "--werror") == 0) {
             options->werror = true;
         } else if (strcmp(argv[i], "--quiet") == 0) {
@@ -336,6 +347,42 @@ ScriptDocument WithoutBuildSections(const ScriptDocument& script) {
     return payload;
 }
 
+// The method and level: the command line's, else [build]'s, else the
+// defaults. A value the builder does not know is an error where it is given.
+bool ReadCompressionSettings(const BuildRun& run, const BuildOptions& options,
+                             BuildSettings* settings) {
+    const std::string& path = run.document->path;
+    const ScriptEntry* method =
+        run.build != nullptr ? FindEntry(*run.build, kBuildMethodKey) : nullptr;
+    const ScriptEntry* level =
+        run.build != nullptr ? FindEntry(*run.build, kBuildLevelKey) : nullptr;
+    const std::string methodText = options.method != nullptr ? options.method
+                                   : method != nullptr       ? ProfileValue(*method)
+                                                             : std::string();
+    const std::string levelText = options.level != nullptr ? options.level
+                                  : level != nullptr       ? ProfileValue(*level)
+                                                           : std::string();
+    const int methodLine = options.method == nullptr && method != nullptr ? method->line : 0;
+    const int levelLine = options.level == nullptr && level != nullptr ? level->line : 0;
+    if (!methodText.empty() && !ParsePayloadMethod(methodText.c_str(), &settings->method)) {
+        ReportError(methodLine > 0 ? path : "--method", methodLine,
+                    "compression method \"" + methodText + "\" unknown: deflate, lzma or store");
+        return false;
+    }
+    if (!levelText.empty()) {
+        char* end = nullptr;
+        const long value = strtol(levelText.c_str(), &end, 10);
+        if (*end != '\0' || value < kMinPayloadLevel || value > kMaxPayloadLevel ||
+            !isdigit(static_cast<unsigned char>(levelText[0]))) {
+            ReportError(levelLine > 0 ? path : "--level", levelLine,
+                        "compression level \"" + levelText + "\" out of range 0 to 9");
+            return false;
+        }
+        settings->level = static_cast<int>(value);
+    }
+    return true;
+}
+
 bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* settings,
                ScriptDocument* payloadScript) {
     const ScriptDocument& script = *run.document;
@@ -358,6 +405,9 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
     }
     const ScriptEntry* sign = run.build != nullptr ? FindEntry(*run.build, kBuildSignKey) : nullptr;
     settings->signCommand = sign != nullptr ? ProfileValue(*sign) : std::string();
+    if (!ReadCompressionSettings(run, options, settings)) {
+        return false;
+    }
     if (!CollectSupportFiles(run, settings)) {
         return false;
     }
@@ -412,6 +462,8 @@ int WriteInstallerFile(const BuildSettings& settings, bool quiet) {
     installer.stubPath = settings.stubPath;
     installer.outPath = settings.outPath;
     installer.signCommand = settings.signCommand;
+    installer.method = settings.method;
+    installer.level = settings.level;
     installer.quiet = quiet;
     int status = kExitSuccess;
     if (WriteInstaller(installer, settings.entries, &status)) {

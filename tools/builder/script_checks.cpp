@@ -141,6 +141,8 @@ const KeySpec kBuildKeys[] = {
     {kBuildTopPictureKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
     {kBuildDotNetKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
     {kBuildSignKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
+    {kBuildMethodKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
+    {kBuildLevelKey, Kind::BuildPath, 0, Expansion::None, Need::Optional},
 };
 const KeySpec kSourceKeys[] = {
     {kSourceFromKey, Kind::BuildPath, 0, Expansion::None, Need::Error},
