@@ -22,6 +22,8 @@ void FreeBytes(void*, void* address) {
 
 ISzAlloc gAllocator = {AllocateBytes, FreeBytes};
 
+constexpr uint32_t kMinDictionary = 1u << 12;
+
 uint32_t ReadLe16(const unsigned char* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8;
 }
@@ -43,6 +45,11 @@ struct Decoder {
 uint32_t WindowSize(uint32_t dictionarySize, uint32_t uncompressedSize) {
     if (dictionarySize > kMaxDictionary) {
         return 0;
+    }
+    // The decoder takes a smaller dictionary for its least, 4 KiB, and
+    // checks distances against that: the window must hold it.
+    if (dictionarySize < kMinDictionary) {
+        dictionarySize = kMinDictionary;
     }
     // The decoder never reaches back further than it has made, so an entry
     // smaller than its dictionary fits a window of its own size.

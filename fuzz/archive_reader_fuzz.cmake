@@ -9,3 +9,5 @@ tolvanex_add_fuzzer(archive_reader_fuzz
                     LIBS ZLIB::ZLIB SECONDS 45)
 target_include_directories(archive_reader_fuzz PRIVATE ${PROJECT_SOURCE_DIR})
 target_include_directories(archive_reader_fuzz SYSTEM PRIVATE ${TOLVANEX_LZMA_SOURCES})
+set_source_files_properties(${TOLVANEX_LZMA_SOURCES}/LzmaDec.c PROPERTIES COMPILE_OPTIONS
+                            "${TOLVANEX_LZMA_SANITIZE_EXEMPTION}")

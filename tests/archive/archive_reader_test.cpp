@@ -609,6 +609,8 @@ TEST(LzmaEntries, TheWindowIsTheDictionaryHeldToTheEntry) {
         {1u << 26, 0xFFFFFFFFu, 1u << 26},
         {(1u << 26) + 1, 10, 0},
         {4096, 0, 1},
+        // Below 4 KiB the decoder still reaches back 4 KiB.
+        {1, 100000, 4096},                {0, 3000, 3000},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(lzma_entry::WindowSize(c.dictionary, c.entrySize), c.window)
@@ -666,6 +668,11 @@ TEST(LzmaEntries, FalsifiedEntriesGiveTheirStatus) {
          Ok},
         {"lc/lp/pb out of range",
          Falsified(LzmaEntry("o", data, false), [](RawEntry& e) { e.data[4] = 9 * 5 * 5; }), Ok,
+         DataError, Ok},
+        // The stream reaches back further than the 4 KiB the decoder then
+        // keeps: refused, never read outside the window.
+        {"dictionary of one byte",
+         Falsified(LzmaEntry("k", data, false), [](RawEntry& e) { SetDictionary(e, 1); }), Ok,
          DataError, Ok},
         {"dictionary at the bound",
          Falsified(LzmaEntry("d", data, false),
