@@ -314,8 +314,7 @@ int CheckLocalHeader(ArchiveReader* reader, int64_t* dataOffset) {
     const uint32_t flags = ReadLe16(header + 6);
     const bool sizesElsewhere = (flags & kFlagSizesInDescriptor) != 0;
     if (ReadLe32(header) != kLocalHeaderSignature || ReadLe16(header + 8) != central.method ||
-        (central.method != kMethodStored && central.method != kMethodDeflated &&
-         central.method != kMethodLzma)) {
+        !IsMethodListed(kReaderMethodsMark, strlen(kReaderMethodsMark), central.method)) {
         return BadArchive;
     }
     if (!sizesElsewhere &&
@@ -429,6 +428,38 @@ int ReadLzma(EntryReadState* entry) {
 }
 
 } // namespace
+
+// Kept in the image even where nothing but this reader refers to it.
+__attribute__((used)) const char kReaderMethodsMark[] = "tolvanex-reader-methods: 0 8 14;";
+
+bool IsMethodListed(const char* text, size_t length, uint32_t method) {
+    const size_t prefixLength = sizeof kReaderMethodsPrefix - 1;
+    if (length < prefixLength || memcmp(text, kReaderMethodsPrefix, prefixLength) != 0) {
+        return false;
+    }
+    uint32_t number = 0;
+    bool inNumber = false;
+    for (size_t i = prefixLength; i < length; ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9' && number < 0xFFFF) {
+            number = number * 10 + static_cast<uint32_t>(c - '0');
+            inNumber = true;
+            continue;
+        }
+        if (inNumber && number == method) {
+            return true;
+        }
+        if (c == ';') {
+            return false;
+        }
+        if (c != ' ') {
+            return false;
+        }
+        number = 0;
+        inNumber = false;
+    }
+    return false;
+}
 
 ArchiveFileOps DefaultArchiveFileOps() {
     return ArchiveFileOps{OpenStdioFile, ReadStdioFile,  WriteStdioFile, TellStdioFile,

@@ -5,6 +5,7 @@
 // byte; the reader works out how many bytes precede the archive.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Status codes: 0 success, negative failure. OpenCurrentEntry and
@@ -142,3 +143,15 @@ int CloseCurrentEntry(ArchiveReader* reader);
 // the file it starts, so a signer's certificate table behind it can be
 // weighed against the reader's reach. False when none is found.
 bool LocateEndRecord(const char* fileName, int64_t searchLimit, int64_t* distanceFromEnd);
+
+// The methods this reader reads, as a text every program with the reader
+// carries in its image: kReaderMethodsPrefix, the method numbers, then ';'.
+// `check` looks for it in an installer's setup.exe; the reader takes its own
+// methods from it too, so the two never differ.
+extern const char kReaderMethodsMark[];
+constexpr char kReaderMethodsPrefix[] = "tolvanex-reader-methods:";
+
+// True when text (length bytes starting with kReaderMethodsPrefix) lists
+// method before its ';'. False for a text that does not start with the
+// prefix or ends before its ';'.
+bool IsMethodListed(const char* text, size_t length, uint32_t method);

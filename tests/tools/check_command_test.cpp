@@ -166,3 +166,43 @@ TEST(CheckCommand, RefusesWrongArgumentsAndUnreadableFiles) {
 }
 
 } // namespace
+
+// An entry is readable when the installer's own setup.exe lists its method;
+// a setup.exe without that list is one from before LZMA entries.
+TEST(CheckCommand, NamesEntriesTheInstallersSetupCannotRead) {
+    using namespace std::string_literals;
+    ScratchDirectory scratch;
+    WriteText(scratch.Join("setup.ini"), kScript);
+    ASSERT_TRUE(WriteFileBytes(scratch.Join("a.exe"), CompressibleBytes(20000, 4)));
+    struct Case {
+        std::string stub;
+        const char* method;
+        bool unreadable; // file_1 reported, exit code 1
+    };
+    const Case cases[] = {
+        {"MZ older stub", "deflate", false},
+        {"MZ older stub", "lzma", true},
+        {"MZ\0tolvanex-reader-methods: 0 8 14;\0rest"s, "lzma", false},
+        {"MZ\0tolvanex-reader-methods: 0 8 14;\0rest"s, "deflate", false},
+        {"MZ\0tolvanex-reader-methods: 0 8;\0rest"s, "lzma", true},
+        {"MZ\0tolvanex-reader-methods: 0 14;\0rest"s, "deflate", true},
+        {"MZ\0tolvanex-reader-methods: 0 8 14"s, "lzma", true}, // the list never ends
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stub.substr(3) + " " + c.method);
+        const std::string stubPath = scratch.Join("stub.exe");
+        ASSERT_TRUE(WriteFileBytes(stubPath, Bytes(c.stub.begin(), c.stub.end())));
+        const std::string installer = scratch.Join("setup.exe");
+        const ToolRun packed =
+            RunTool({"pack", "--stub", stubPath, "--out", installer, "--method", c.method,
+                     scratch.Join("setup.ini"), "file_1=" + scratch.Join("a.exe")});
+        ASSERT_EQ(packed.exitCode, 0) << packed.err;
+        const ToolRun run = RunTool({"check", installer});
+        EXPECT_EQ(run.exitCode, c.unreadable ? 1 : 0) << run.err;
+        EXPECT_EQ(run.err.find("\"file_1\" is compressed with method") != std::string::npos,
+                  c.unreadable)
+            << run.err;
+        EXPECT_EQ(run.err.find("[unreadable-method]") != std::string::npos, c.unreadable)
+            << run.err;
+    }
+}

@@ -10,6 +10,7 @@
 #include "script/setup_script.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/entry_method_check.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 
@@ -133,6 +134,7 @@ int RunCheckCommand(int argc, char** argv) {
     std::string error;
     CheckOptions options;
     Payload payload;
+    int unreadableEntries = 0;
     ArchiveReader* reader = OpenArchive(file);
     if (reader != nullptr) {
         const bool read = ReadPayload(reader, file, &payload);
@@ -150,6 +152,7 @@ int RunCheckCommand(int argc, char** argv) {
             return kExitEntriesFailed;
         }
         options.payloadEntries = &payload.entries;
+        unreadableEntries = ReportUnreadableMethods(file);
     } else if (IsPayloadOutOfReach(file)) {
         return kExitEntriesFailed;
     } else {
@@ -171,5 +174,6 @@ int RunCheckCommand(int argc, char** argv) {
         finding.error = finding.error || warningsAsErrors;
         std::fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
-    return HasErrors(findings, warningsAsErrors) ? kExitEntriesFailed : kExitSuccess;
+    return HasErrors(findings, warningsAsErrors) || unreadableEntries > 0 ? kExitEntriesFailed
+                                                                          : kExitSuccess;
 }
