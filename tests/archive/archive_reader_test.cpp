@@ -610,7 +610,8 @@ TEST(LzmaEntries, TheWindowIsTheDictionaryHeldToTheEntry) {
         {(1u << 26) + 1, 10, 0},
         {4096, 0, 1},
         // Below 4 KiB the decoder still reaches back 4 KiB.
-        {1, 100000, 4096},                {0, 3000, 3000},
+        {1, 100000, 4096},
+        {0, 3000, 3000},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(lzma_entry::WindowSize(c.dictionary, c.entrySize), c.window)
@@ -749,5 +750,32 @@ TEST(LzmaEntries, EveryDamagedByteEndsInAnErrorOrTheTrueBytes) {
                 }
             }
         }
+    }
+}
+
+TEST(ReaderMethods, TheListIsReadToItsSemicolon) {
+    const struct {
+        const char* text;
+        uint32_t method;
+        bool listed;
+    } cases[] = {
+        {"tolvanex-reader-methods: 0 8 14;", 14, true},
+        {"tolvanex-reader-methods: 0 8 14;", 0, true},
+        {"tolvanex-reader-methods: 0 8 14;", 1, false},
+        {"tolvanex-reader-methods: 0 8 14;", 4, false},
+        {"tolvanex-reader-methods: 0 8 14;", 81, false},
+        {"tolvanex-reader-methods: 0 8;14;", 14, false},
+        {"tolvanex-reader-methods: 0 8 14", 14, false},
+        {"tolvanex-reader-methods: 0 x 14;", 14, false},
+        {"tolvanex-reader-method: 0 8 14;", 8, false},
+        {"tolvanex-reader-methods:;", 0, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsMethodListed(c.text, strlen(c.text), c.method), c.listed)
+            << c.text << " " << c.method;
+    }
+    // What the reader itself reads.
+    for (uint32_t method : {0u, 8u, 14u}) {
+        EXPECT_TRUE(IsMethodListed(kReaderMethodsMark, strlen(kReaderMethodsMark), method));
     }
 }
