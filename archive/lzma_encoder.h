@@ -7,8 +7,9 @@
 #include <vector>
 
 // Encodes size bytes at level (1 to 9, the SDK's presets) into out. The
-// dictionary is the level's, held to the entry's size and to 64 MiB, so
-// that the reader's window never exceeds what the entry needs. endMarker:
+// dictionary is that of xz's preset of the level (1 MiB at 1, 8 MiB at 6,
+// 64 MiB at 9), held to the entry's size, so that the reader's window never
+// exceeds what the entry needs. endMarker:
 // write the end marker (the entry then needs flag bit 1). False when the
 // level is out of range, the entry is 4 GiB or larger, or the encoder fails
 // (out of memory).
