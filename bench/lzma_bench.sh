@@ -6,7 +6,8 @@
 # 2,500 small files, some 100 MB), in one run: installer size and pack time
 # of `tolvanex-build build` with --method deflate and --method lzma, against
 # `tar c | xz -6` (and its single-threaded time, the pack time's target) and
-# Info-ZIP `zip -r -6`; then, under Wine (Xvfb, a private prefix, the robot
+# Info-ZIP `zip -r -6`, the installers with the product's (win32) programs;
+# then, under Wine with the win64 programs (Xvfb, a private prefix, the robot
 # confirming the pages), the install time of the LZMA installer and of the
 # deflate one; then the sizes of the product's setup.exe. Other work on the
 # machine moves the times: the load is printed with them.
@@ -54,14 +55,16 @@ now() { date +%s.%N; }
 seconds() { awk "BEGIN { printf \"%.2f\", $2 - $1 }"; }
 ratio() { awk "BEGIN { printf \"%.2f\", $1 / $2 }"; }
 
-# The build script: the tree's files into C:\bench, the win64 programs.
-cat >"$work/build.ini" <<INI
+# The build script: the tree's files into C:\bench, with the programs of
+# build tree $1: win32 (the product's) for the sizes, win64 for Wine.
+write_script() {
+  cat >"$work/$1.ini" <<INI
 [main]
 apptitle=LZMA Benchmark
 destdir=C:\\bench
 [build]
-stub=$build/win64/driver/setup.exe
-uninstaller=$build/win64/uninstall/uninstall.exe
+stub=$build/$1/driver/setup.exe
+uninstaller=$build/$1/uninstall/uninstall.exe
 left_picture=$root/resources/pictures/left.jpg
 top_picture=$root/resources/pictures/top.jpg
 [sources]
@@ -69,12 +72,15 @@ count=1
 0_from=$tree
 0_to=%%INSTALLDIR%%
 INI
+}
+write_script win32
+write_script win64
 
 declare -A size took
 for method in deflate lzma; do
   rm -f "$work/$method.exe"
   started=$(now)
-  "$tool" build "$work/build.ini" --out "$work/$method.exe" --method "$method" --quiet
+  "$tool" build "$work/win32.ini" --out "$work/$method.exe" --method "$method" --quiet
   took[$method]=$(seconds "$started" "$(now)")
   size[$method]=$(stat -c %s "$work/$method.exe")
   echo "tolvanex-build --method $method: ${size[$method]} bytes in ${took[$method]} s (load $(cut -d' ' -f1 /proc/loadavg))"
@@ -122,11 +128,12 @@ wait-exit 0
 STEPS
   declare -A installed_in
   for method in deflate lzma; do
+    "$tool" build "$work/win64.ini" --out "$work/$method-win64.exe" --method "$method" --quiet
     rm -rf "$destination"
     transcript=$work/transcript-$method.txt
     rm -f "$transcript"
     "$root/scripts/wine-run" "$build/win64/tools/robot/tolvanex_robot.exe" \
-      --set "SETUP=$(windows_path "$work/$method.exe")" --transcript "$(windows_path "$transcript")" \
+      --set "SETUP=$(windows_path "$work/$method-win64.exe")" --transcript "$(windows_path "$transcript")" \
       "$(windows_path "$work/bench.robot")" >/dev/null &
     robot=$!
     until [ -e "$destination/uninstall.log" ]; do sleep 0.02; done
@@ -141,6 +148,4 @@ STEPS
   done
   echo "install time lzma / deflate: $(ratio "${installed_in[lzma]}" "${installed_in[deflate]}") (target <= 1.5)"
 fi
-for program in "$build/win32/driver/setup.exe" "$build/win64/driver/setup.exe"; do
-  echo "$(basename "$(dirname "$(dirname "$program")")") setup.exe: $(stat -c %s "$program") bytes (i686 bound 131072)"
-done
+echo "product setup.exe (i686): $(stat -c %s "$build/win32/driver/setup.exe") bytes (bound 131072)"

@@ -114,9 +114,11 @@ TEST(CheckCommand, ChecksAnInstallersEntriesAgainstItsScript) {
     WriteText(scratch.Join("setup.ini"), kScript);
     WriteText(scratch.Join("a.exe"), "a");
     const std::string installer = scratch.Join("setup.exe");
-    const ToolRun packed = RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--out", installer,
-                                    scratch.Join("setup.ini"), "file_1=" + scratch.Join("a.exe"),
-                                    "file_2=" + scratch.Join("a.exe")});
+    // The stub is no setup.exe that reads LZMA: deflate.
+    const ToolRun packed =
+        RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--method", "deflate", "--out",
+                 installer, scratch.Join("setup.ini"), "file_1=" + scratch.Join("a.exe"),
+                 "file_2=" + scratch.Join("a.exe")});
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
     const ToolRun run = RunTool({"check", installer});
     EXPECT_EQ(run.exitCode, 1);
@@ -131,8 +133,8 @@ TEST(CheckCommand, NamesAnEndRecordBeyondTheReadersReach) {
     WriteText(scratch.Join("stub.exe"), "MZ stub");
     WriteText(scratch.Join("setup.ini"), kScript);
     const std::string installer = scratch.Join("setup.exe");
-    ASSERT_EQ(RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--out", installer,
-                       scratch.Join("setup.ini")})
+    ASSERT_EQ(RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--method", "deflate", "--out",
+                       installer, scratch.Join("setup.ini")})
                   .exitCode,
               0);
     // As a signer appends its table: within the reach the payload is read,

@@ -205,7 +205,7 @@ TEST(PackCommand, PacksFilesDirectoriesAndNamedItemsForListAndExtract) {
         for (size_t i = 0; i < 4; ++i) {
             // Random data.bin cannot be shrunk: it is stored either way.
             const bool stored = store || i == 1;
-            EXPECT_NE(listed[i].find(stored ? "stored" : "deflated"), std::string::npos);
+            EXPECT_NE(listed[i].find(stored ? "stored" : "lzma"), std::string::npos);
             EXPECT_EQ(listed[i].substr(listed[i].size() - strlen(names[i])), names[i]);
         }
 
@@ -379,7 +379,7 @@ TEST(ParallelPacking, LevelsStoreOrDeflateAndOutOfRangeIsRefused) {
         const char* textMethod; // the random file is always stored
     };
     const Case cases[] = {
-        {"0", nullptr, 0, "stored"}, {"1", nullptr, 0, "deflated"},   {"9", nullptr, 0, "deflated"},
+        {"0", nullptr, 0, "stored"}, {"1", nullptr, 0, "lzma"},       {"9", nullptr, 0, "lzma"},
         {"10", nullptr, 2, nullptr}, {"-1", nullptr, 2, nullptr},     {"x", nullptr, 2, nullptr},
         {"1", "lzma", 0, "lzma"},    {"9", "lzma", 0, "lzma"},        {"0", "lzma", 0, "stored"},
         {"6", "store", 0, "stored"}, {"6", "deflate", 0, "deflated"}, {"6", "zip", 2, nullptr},
@@ -932,11 +932,12 @@ TEST(BuildCommand, MethodAndLevelComeFromTheCommandLineOrBuild) {
         const char* appMethod;            // of the application file, in list's words
     };
     const Case cases[] = {
-        {"", {}, "deflated"},
+        {"", {}, "lzma"},
         {"method=lzma\n", {}, "lzma"},
         {"method=lzma\nlevel=0\n", {}, "stored"},
         {"method=lzma\n", {"--method", "deflate"}, "deflated"},
-        {"level=0\n", {"--level", "9"}, "deflated"},
+        {"level=0\n", {"--level", "9"}, "lzma"},
+        {"method=deflate\n", {}, "deflated"},
         {"", {"--method", "lzma", "--level", "2"}, "lzma"},
     };
     for (const Case& c : cases) {
