@@ -4,6 +4,7 @@ tolvanex_add_fuzzer(archive_reader_fuzz
                     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/archive_reader_fuzz.cpp
                             ${PROJECT_SOURCE_DIR}/archive/archive_reader.cpp
                             ${PROJECT_SOURCE_DIR}/archive/lzma_entry.cpp
+                            ${PROJECT_SOURCE_DIR}/archive/reader_methods.cpp
                             ${TOLVANEX_LZMA_SOURCES}/LzmaDec.c
                             ${PROJECT_SOURCE_DIR}/archive/file_system_posix.cpp
                     LIBS ZLIB::ZLIB SECONDS 45)
