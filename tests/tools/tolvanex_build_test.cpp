@@ -828,8 +828,12 @@ TEST(BuildCommand, BadInputGetsOneLineAndLeavesTheOutputAsItWas) {
     EXPECT_EQ(unreadable.exitCode, 1);
     ASSERT_EQ(Lines(unreadable.err).size(), 1u);
     EXPECT_NE(unreadable.err.find("kein-script.ini"), std::string::npos);
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{"build"}, {"build", "a", "b"}, {"build", "a", "--fast"}}) {
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"build"},
+                                                  {"build", "a", "b"},
+                                                  {"build", "a", "--fast"},
+                                                  {"build", "a", "--method", "zip"},
+                                                  {"build", "a", "--level", "10"},
+                                                  {"build", "a", "--level", "-1"}}) {
         EXPECT_EQ(RunTool(wrong).exitCode, 2);
     }
     EXPECT_EQ(ReadText(out), "an earlier installer");

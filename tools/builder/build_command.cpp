@@ -4,7 +4,6 @@
 // builder numbers and lists in the payload's setup.ini itself.
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -48,13 +47,26 @@ struct BuildSettings {
     std::vector<PackEntry> entries;
 };
 
+// A compression level, "0" to "9".
+bool ParseLevel(const std::string& text, int* level) {
+    if (text.size() != 1 || !isdigit(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    *level = text[0] - '0';
+    return *level >= kMinPayloadLevel && *level <= kMaxPayloadLevel;
+}
+
 bool ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
+    PayloadMethod method = kDefaultInstallerMethod;
+    int level = kDefaultInstallerLevel;
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             options->outPath = argv[++i];
-        } else if (strcmp(argv[i], "--method") == 0 && i + 1 < argc) {
+        } else if (strcmp(argv[i], "--method") == 0 && i + 1 < argc &&
+                   ParsePayloadMethod(argv[i + 1], &method)) {
             options->method = argv[++i];
-        } else if (strcmp(argv[i], "--level") == 0 && i + 1 < argc) {
+        } else if (strcmp(argv[i], "--level") == 0 && i + 1 < argc &&
+                   ParseLevel(argv[i + 1], &level)) {
             options->level = argv[++i];
         } else if (strcmp(argv[i], "--werror") == 0) {
             options->werror = true;
@@ -347,8 +359,9 @@ ScriptDocument WithoutBuildSections(const ScriptDocument& script) {
     return payload;
 }
 
-// The method and level: the command line's, else [build]'s, else the
-// defaults. A value the builder does not know is an error where it is given.
+// The method and level: the command line's (checked with the options),
+// else [build]'s, else the defaults. A [build] value the builder does not
+// know is an error on its line.
 bool ReadCompressionSettings(const BuildRun& run, const BuildOptions& options,
                              BuildSettings* settings) {
     const std::string& path = run.document->path;
@@ -356,29 +369,21 @@ bool ReadCompressionSettings(const BuildRun& run, const BuildOptions& options,
         run.build != nullptr ? FindEntry(*run.build, kBuildMethodKey) : nullptr;
     const ScriptEntry* level =
         run.build != nullptr ? FindEntry(*run.build, kBuildLevelKey) : nullptr;
-    const std::string methodText = options.method != nullptr ? options.method
-                                   : method != nullptr       ? ProfileValue(*method)
-                                                             : std::string();
-    const std::string levelText = options.level != nullptr ? options.level
-                                  : level != nullptr       ? ProfileValue(*level)
-                                                           : std::string();
-    const int methodLine = options.method == nullptr && method != nullptr ? method->line : 0;
-    const int levelLine = options.level == nullptr && level != nullptr ? level->line : 0;
-    if (!methodText.empty() && !ParsePayloadMethod(methodText.c_str(), &settings->method)) {
-        ReportError(methodLine > 0 ? path : "--method", methodLine,
-                    "compression method \"" + methodText + "\" unknown: deflate, lzma or store");
+    if (options.method != nullptr) {
+        ParsePayloadMethod(options.method, &settings->method);
+    } else if (method != nullptr &&
+               !ParsePayloadMethod(ProfileValue(*method).c_str(), &settings->method)) {
+        ReportError(path, method->line,
+                    "compression method \"" + ProfileValue(*method) +
+                        "\" unknown: lzma, deflate or store");
         return false;
     }
-    if (!levelText.empty()) {
-        char* end = nullptr;
-        const long value = strtol(levelText.c_str(), &end, 10);
-        if (*end != '\0' || value < kMinPayloadLevel || value > kMaxPayloadLevel ||
-            !isdigit(static_cast<unsigned char>(levelText[0]))) {
-            ReportError(levelLine > 0 ? path : "--level", levelLine,
-                        "compression level \"" + levelText + "\" out of range 0 to 9");
-            return false;
-        }
-        settings->level = static_cast<int>(value);
+    if (options.level != nullptr) {
+        ParseLevel(options.level, &settings->level);
+    } else if (level != nullptr && !ParseLevel(ProfileValue(*level), &settings->level)) {
+        ReportError(path, level->line,
+                    "compression level \"" + ProfileValue(*level) + "\" out of range 0 to 9");
+        return false;
     }
     return true;
 }
