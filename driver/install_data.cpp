@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "script/constant_names.h"
 #include "script/setup_script.h"
 #include "script/uninstall_log_format.h"
 #include "system/bounded_text.h"
@@ -11,7 +12,6 @@ namespace {
 
 constexpr uint32_t kRegSz = 1;
 constexpr uint32_t kRegExpandSz = 2;
-constexpr uint32_t kRegDword = 4;
 
 } // namespace
 
@@ -28,7 +28,7 @@ uint32_t ParseRegistryNumber(const char* text) {
 }
 
 int32_t EncodeRegistryData(uint32_t type, const char* text, unsigned char* data, size_t size) {
-    if (type == kRegDword) {
+    if (type == kRegistryDwordType) {
         if (size < 4) {
             return -1;
         }

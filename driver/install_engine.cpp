@@ -1,7 +1,8 @@
 // The installation after the ready page: folders, application files, the
 // uninstaller, the .NET Framework, the Uninstall registration, shell folders,
 // shortcuts, registry entries and services, each recorded in uninstall.log
-// as it is done. No failure stops it; each is reported or passed over.
+// as it is done. No failure stops it; each is reported or passed over, and
+// each item's result goes into the /log file.
 #include "driver/setup_driver.h"
 
 #include <commctrl.h>
@@ -38,10 +39,6 @@ void ReadText(const char* section, const char* key, char* buffer, uint32_t size)
     SetupScript.ReadString(section, key, buffer, size, "");
 }
 
-void ReadText(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
-    ReadText(section, key.text, buffer, size);
-}
-
 // Reads a script value and expands its placeholders in place.
 void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t size) {
     ReadText(section, key, buffer, size);
@@ -53,12 +50,57 @@ void ReadExpanded(const char* section, const char* key, char* buffer, uint32_t s
     }
 }
 
-void ReadExpanded(const char* section, const ItemKey& key, char* buffer, uint32_t size) {
-    ReadExpanded(section, key.text, buffer, size);
+// Reads a value with the size and expansion the script's table gives it.
+void ReadValue(const char* section, const char* key, char* buffer, uint32_t size, bool expanded) {
+    if (expanded) {
+        ReadExpanded(section, key, buffer, size);
+    } else {
+        ReadText(section, key, buffer, size);
+    }
+}
+
+void ReadListValue(const char* section, const char* keyFormat, int index, char* buffer,
+                   uint32_t size, bool expanded) {
+    ReadValue(section, ItemKey(index, keyFormat).text, buffer, size, expanded);
+}
+
+// `Key` of list item `index` (or the key `name` for [files]), into a buffer
+// no smaller than the table's size for it.
+template <const char* Section, const char* Key, size_t N>
+inline void ReadItem(const char* name, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    ReadValue(Section, name, buffer, rule.size, rule.expanded);
+}
+
+template <const char* Section, const char* Key, size_t N>
+inline void ReadItem(int index, char (&buffer)[N]) {
+    constexpr SetupKeyRule rule = SetupRuleOf(Section, Key);
+    static_assert(rule.size > 0 && static_cast<size_t>(rule.size) <= N, "a buffer per row");
+    ReadListValue(Section, Key, index, buffer, rule.size, rule.expanded);
 }
 
 void Repaint() {
     UpdateWindow(Run.ProgressPage);
+}
+
+// A folder that exists already counts as made; a file in its place does not.
+DWORD FolderResult(BOOL created, const char* path) {
+    if (created) {
+        return 0;
+    }
+    DWORD error = GetLastError();
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return 0;
+    }
+    return error != 0 ? error : static_cast<DWORD>(ERROR_DIRECTORY);
+}
+
+// The calling thread's last error, never 0: for a failure without one.
+DWORD LastErrorOr(DWORD fallback) {
+    DWORD error = GetLastError();
+    return error != 0 ? error : fallback;
 }
 
 void SetProgress(int position) {
@@ -83,13 +125,15 @@ void CreateDirectoryLevels(const char* path) {
             *p = '\\';
         }
     }
-    CreateInstallationFolder(partial);
+    HRESULT result = CreateInstallationFolder(partial);
+    SetLastError(ErrorFromResult(result));
+    ReportItem("Zielordner", partial, FolderResult(SUCCEEDED(result), partial));
 }
 
 void ShowErrorWithName(UINT textId, const char* caption, const char* name) {
     char* format = LoadResourceString(textId);
     char* text = FormatWithString(format, name);
-    MessageBoxA(Run.ProgressPage, text, caption, MB_OK | MB_ICONERROR);
+    ShowRunMessage(Run.ProgressPage, text, caption, MB_OK | MB_ICONERROR);
     delete[] text;
     delete[] format;
 }
@@ -115,19 +159,20 @@ void PlaceInstallDirectory(char* path) {
 
 void CreateFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kFoldersSection, kCountKey, 0, kDecimal);
-    CreateInstallationFolder(Run.DestinationDirectory);
+    (void)CreateInstallationFolder(Run.DestinationDirectory); // made and reported before
     LogFolderCount(log, count);
     // Each item is logged before it is made: an installation cut short
     // leaves nothing the log does not name.
     for (int j = 1; j <= count; ++j) {
         char path[MAX_PATH];
-        ReadExpanded(kFoldersSection, ItemKey(j, "%s"), path, sizeof path);
+        ReadItem<kFoldersSection, kPlainItemKey>(j, path);
         LogFolder(log, j, path);
-        CreateDirectoryA(path, nullptr);
+        ReportItem("Ordner", path, FolderResult(CreateDirectoryA(path, nullptr), path));
     }
 }
 
-void ReportFileNotCopied(const char* target) {
+void ReportFileNotCopied(const char* target, DWORD error) {
+    ReportItem("Datei", target, error);
     char* caption = LoadResourceString(IDS_ERROR_CAPTION);
     ShowErrorWithName(IDS_COPY_FAILED, caption, target);
     delete[] caption;
@@ -135,20 +180,26 @@ void ReportFileNotCopied(const char* target) {
 
 // Moves an extracted application file to its target; an existing target is
 // replaced, and recorded as such before it goes, so that the uninstaller
-// leaves the file in its place. The user is told when that fails too.
+// leaves the file in its place. One that cannot be recorded is kept, and the
+// file reported as not copied, as when the move fails.
 void MoveToTarget(const char* source, const char* target, UninstallLogWriter& log) {
     DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        LogReplacedFile(log, target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        !LogReplacedFile(log, target)) {
+        ReportFileNotCopied(target);
+        DeleteFileA(source);
+        return;
     }
     if (MoveFileA(source, target)) {
+        ReportItem("Datei", target, 0);
         return;
     }
     DeleteFileA(target);
     if (MoveFileA(source, target)) {
+        ReportItem("Datei", target, 0);
         return;
     }
-    ReportFileNotCopied(target);
+    ReportFileNotCopied(target, LastErrorOr(ERROR_WRITE_FAULT));
     DeleteFileA(source);
 }
 
@@ -165,7 +216,7 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     // No longer than the name it is cut from.
     (void)CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
-    ReadExpanded(kFilesSection, key, target, sizeof target);
+    ReadItem<kFilesSection, kPlainItemKey>(key, target);
     LogFile(log, target);
     char source[MAX_PATH];
     // A name that leads out of the destination, or one too long for it, was
@@ -173,7 +224,7 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     if (extracted && JoinBoundedText(source, sizeof source, extraction, info.name)) {
         MoveToTarget(source, target, log);
     } else {
-        ReportFileNotCopied(target);
+        ReportFileNotCopied(target, ERROR_WRITE_FAULT);
     }
 }
 
@@ -199,6 +250,11 @@ bool InstallFiles(UninstallLogWriter& log) {
             InstallApplicationFile(k, info, extraction, log);
         } else if (IsUninstallerEntry(info.name)) {
             uninstallerPlaced = PayloadArchive.ExtractEntry(k, nullptr, false, nullptr);
+            char path[MAX_PATH];
+            if (!JoinBoundedText(path, sizeof path, Run.DestinationDirectory, kUninstallerFile)) {
+                uninstallerPlaced = false;
+            }
+            ReportItem("Deinstallationsprogramm", path, uninstallerPlaced ? 0 : ERROR_WRITE_FAULT);
             Repaint();
         }
     }
@@ -211,7 +267,8 @@ bool InstallFiles(UninstallLogWriter& log) {
 
 // A failing decision skips the step, like a framework already present.
 void InstallDotNetFramework() {
-    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, 0)) {
+    constexpr SetupKeyRule rule = SetupRuleOf(kMainSection, kDotNetKey);
+    if (!SetupScript.ReadBool(kMainSection, kDotNetKey, rule.fallbackFlag)) {
         return;
     }
     char installer[MAX_PATH];
@@ -222,7 +279,14 @@ void InstallDotNetFramework() {
     }
     char commandLine[MAX_PATH + 100];
     if (FormatDotNetCommandLine(installer, commandLine, sizeof commandLine)) {
-        RunAndWait(commandLine);
+        DWORD exitCode = RunAndWait(commandLine);
+        // A restart that the framework asks for is setup's success too.
+        bool done = exitCode == 0 || exitCode == ERROR_SUCCESS_REBOOT_REQUIRED;
+        // A process that could not start returns its HRESULT.
+        DWORD error = static_cast<HRESULT>(exitCode) < 0
+                          ? ErrorFromResult(static_cast<HRESULT>(exitCode))
+                          : exitCode;
+        ReportItem(".NET Framework", installer, done ? 0 : error);
     }
     SetProgress(100);
 }
@@ -248,26 +312,54 @@ void RegisterUninstaller(bool uninstallerPlaced) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return;
     }
+    char fullPath[MAX_PATH + 96];
+    (void)JoinBoundedText(fullPath, sizeof fullPath, "HKEY_LOCAL_MACHINE\\", path); // for the log
     RegistryKey key;
     bool created = false;
-    if (FAILED(CreateRegistryKey(HKEY_LOCAL_MACHINE, path, key, created))) {
+    HRESULT result = CreateRegistryKey(HKEY_LOCAL_MACHINE, path, key, created);
+    if (FAILED(result)) {
+        ReportItem("Deinstallationseintrag", fullPath, ErrorFromResult(result));
         return;
     }
-    // A value that cannot be written is passed over, like the key.
-    SetRegistryText(key.handle, "UninstallString", uninstaller);
-    SetRegistryText(key.handle, "DisplayName", s.ApplicationTitle);
-    SetRegistryText(key.handle, "DisplayVersion", s.ApplicationVersion);
-    SetRegistryText(key.handle, "Publisher", s.PublisherName);
-    SetRegistryText(key.handle, "URLInfoAbout", s.PublisherUrl);
+    char quiet[MAX_PATH + 16];
+    // Only a whole path is worth quoting: a cut one would start another program.
+    bool quietFits = JoinBoundedText(quiet, sizeof quiet, "\"", uninstaller) &&
+                     AppendBoundedText(quiet, sizeof quiet, "\" /quiet");
+    // Kilobytes, rounded up, of the application's files.
+    DWORD kilobytes = (static_cast<DWORD>(Run.AppBytesTotal) + 1023) / 1024;
+    const DWORD one = 1;
+    // A value that cannot be written is passed over, like the key; the
+    // first failure is reported.
+    HRESULT results[] = {
+        SetRegistryText(key.handle, "UninstallString", uninstaller),
+        SetRegistryText(key.handle, "DisplayName", s.ApplicationTitle),
+        SetRegistryText(key.handle, "DisplayVersion", s.ApplicationVersion),
+        SetRegistryText(key.handle, "Publisher", s.PublisherName),
+        SetRegistryText(key.handle, "URLInfoAbout", s.PublisherUrl),
+        quietFits ? SetRegistryText(key.handle, "QuietUninstallString", quiet)
+                  : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE),
+        SetRegistryText(key.handle, "InstallLocation", Run.DestinationDirectory),
+        SetRegistryText(key.handle, "DisplayIcon", uninstaller),
+        SetRegistryValue(key.handle, "EstimatedSize", REG_DWORD, &kilobytes, sizeof kilobytes),
+        SetRegistryValue(key.handle, "NoModify", REG_DWORD, &one, sizeof one),
+        SetRegistryValue(key.handle, "NoRepair", REG_DWORD, &one, sizeof one),
+    };
+    for (HRESULT r : results) {
+        if (FAILED(r)) {
+            result = r;
+            break;
+        }
+    }
+    ReportItem("Deinstallationseintrag", fullPath, ErrorFromResult(result));
 }
 
 void CreateShellFolders(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kShellFoldersSection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         char path[MAX_PATH];
-        ReadExpanded(kShellFoldersSection, ItemKey(i, "%s"), path, sizeof path);
+        ReadItem<kShellFoldersSection, kPlainItemKey>(i, path);
         LogShellFolder(log, i, path);
-        CreateDirectoryA(path, nullptr);
+        ReportItem("Shell-Ordner", path, FolderResult(CreateDirectoryA(path, nullptr), path));
     }
     LogShellFolderCount(log, count);
 }
@@ -277,16 +369,15 @@ void CreateShellItems(UninstallLogWriter& log) {
     for (int i = 0; i < count; ++i) {
         char target[MAX_PATH], shortcut[MAX_PATH], description[kTextSize];
         char workingDirectory[MAX_PATH], arguments[MAX_PATH];
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutTargetKey), target, sizeof target);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutFileKey), shortcut, sizeof shortcut);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutDescriptionKey), description,
-                     sizeof description);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutWorkingDirectoryKey), workingDirectory,
-                     sizeof workingDirectory);
-        ReadExpanded(kShellItemsSection, ItemKey(i, kShortcutArgumentsKey), arguments,
-                     sizeof arguments);
+        ReadItem<kShellItemsSection, kShortcutTargetKey>(i, target);
+        ReadItem<kShellItemsSection, kShortcutFileKey>(i, shortcut);
+        ReadItem<kShellItemsSection, kShortcutDescriptionKey>(i, description);
+        ReadItem<kShellItemsSection, kShortcutWorkingDirectoryKey>(i, workingDirectory);
+        ReadItem<kShellItemsSection, kShortcutArgumentsKey>(i, arguments);
         LogShellItem(log, i, shortcut);
-        CreateShortcut(target, shortcut, description, arguments, workingDirectory);
+        ReportItem("Verkn\xfcpfung", shortcut,
+                   ErrorFromResult(
+                       CreateShortcut(target, shortcut, description, arguments, workingDirectory)));
     }
     LogShellItemCount(log, count);
 }
@@ -299,13 +390,27 @@ struct RegistryEntry {
     char type[kRegistryNameSize];
 };
 
-void SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
+HRESULT SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
     DWORD type = RegistryValueTypeFromName(entry.type);
     unsigned char data[MAX_PATH];
     int32_t size = EncodeRegistryData(type, entry.data, data, sizeof data);
     if (size >= 0) {
-        SetRegistryValue(key, name, type, data, static_cast<DWORD>(size));
+        return SetRegistryValue(key, name, type, data, static_cast<DWORD>(size));
     }
+    return HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+}
+
+// The entry's key as the log names it: root, key and, for a value, its name.
+void ReportRegistryEntry(const RegistryEntry& entry, HRESULT result) {
+    char target[kRegistryNameSize + 2 * MAX_PATH + 4];
+    (void)JoinBoundedText(target, sizeof target, entry.root, "\\");
+    (void)AppendBoundedText(target, sizeof target, entry.key);
+    if (entry.value[0] != '\0') {
+        (void)AppendBoundedText(target, sizeof target, "\\");
+        (void)AppendBoundedText(target, sizeof target, entry.value);
+    }
+    ReportItem(entry.value[0] == '\0' ? "Registrierungsschl\xfcssel" : "Registrierungswert", target,
+               ErrorFromResult(result));
 }
 
 // A key entry creates its key and, with data, sets its default value; only
@@ -313,14 +418,17 @@ void SetEntryValue(HKEY key, const char* name, const RegistryEntry& entry) {
 void WriteRegistryKey(const RegistryEntry& entry, UninstallLogWriter& log) {
     RegistryKey key;
     bool created = false;
-    if (FAILED(CreateRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, key,
-                                 created))) {
+    HRESULT result =
+        CreateRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, key, created);
+    if (FAILED(result)) {
+        ReportRegistryEntry(entry, result);
         return;
     }
     if (entry.data[0] != '\0') {
-        SetEntryValue(key.handle, nullptr, entry);
+        result = SetEntryValue(key.handle, nullptr, entry);
     }
     key.Close();
+    ReportRegistryEntry(entry, result);
     if (created) {
         LogCreatedRegistryKey(log, entry.root, entry.key);
     }
@@ -329,12 +437,15 @@ void WriteRegistryKey(const RegistryEntry& entry, UninstallLogWriter& log) {
 // A value entry never creates its key.
 void WriteRegistryValue(const RegistryEntry& entry, UninstallLogWriter& log) {
     RegistryKey key;
-    if (FAILED(OpenRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, KEY_SET_VALUE,
-                               key))) {
+    HRESULT result =
+        OpenRegistryKey(PredefinedKey(RootKeyFromName(entry.root)), entry.key, KEY_SET_VALUE, key);
+    if (FAILED(result)) {
+        ReportRegistryEntry(entry, result);
         return;
     }
-    SetEntryValue(key.handle, entry.value, entry);
+    result = SetEntryValue(key.handle, entry.value, entry);
     key.Close();
+    ReportRegistryEntry(entry, result);
     LogWrittenRegistryValue(log, entry.root, entry.key, entry.value);
 }
 
@@ -342,12 +453,11 @@ void WriteRegistry(UninstallLogWriter& log) {
     int count = SetupScript.ReadInt(kRegistrySection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         RegistryEntry entry;
-        ReadText(kRegistrySection, ItemKey(i, kRegistryRootKey), entry.root, sizeof entry.root);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryKeyPathKey), entry.key, sizeof entry.key);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryValueNameKey), entry.value,
-                 sizeof entry.value);
-        ReadExpanded(kRegistrySection, ItemKey(i, kRegistryDataKey), entry.data, sizeof entry.data);
-        ReadText(kRegistrySection, ItemKey(i, kRegistryTypeKey), entry.type, sizeof entry.type);
+        ReadItem<kRegistrySection, kRegistryRootKey>(i, entry.root);
+        ReadItem<kRegistrySection, kRegistryKeyPathKey>(i, entry.key);
+        ReadItem<kRegistrySection, kRegistryValueNameKey>(i, entry.value);
+        ReadItem<kRegistrySection, kRegistryDataKey>(i, entry.data);
+        ReadItem<kRegistrySection, kRegistryTypeKey>(i, entry.type);
         if (entry.value[0] == '\0') {
             WriteRegistryKey(entry, log);
         } else {
@@ -360,20 +470,21 @@ void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
     char name[kServiceNameSize], displayName[kServiceNameSize], binaryPath[MAX_PATH];
     char errorControl[kServiceSettingSize], startType[kServiceSettingSize],
         type[kServiceSettingSize];
-    ReadText(kServiceSection, ItemKey(i, kServiceNameKey), name, sizeof name);
-    ReadText(kServiceSection, ItemKey(i, kServiceDisplayNameKey), displayName, sizeof displayName);
-    ReadExpanded(kServiceSection, ItemKey(i, kServiceBinaryPathKey), binaryPath, sizeof binaryPath);
-    ReadText(kServiceSection, ItemKey(i, kServiceErrorControlKey), errorControl,
-             sizeof errorControl);
-    ReadText(kServiceSection, ItemKey(i, kServiceStartTypeKey), startType, sizeof startType);
-    ReadText(kServiceSection, ItemKey(i, kServiceTypeKey), type, sizeof type);
+    ReadItem<kServiceSection, kServiceNameKey>(i, name);
+    ReadItem<kServiceSection, kServiceDisplayNameKey>(i, displayName);
+    ReadItem<kServiceSection, kServiceBinaryPathKey>(i, binaryPath);
+    ReadItem<kServiceSection, kServiceErrorControlKey>(i, errorControl);
+    ReadItem<kServiceSection, kServiceStartTypeKey>(i, startType);
+    ReadItem<kServiceSection, kServiceTypeKey>(i, type);
     ServiceDefinition service{name,
                               displayName,
                               binaryPath,
                               ServiceTypeFromName(type),
                               StartTypeFromName(startType),
                               ErrorControlFromName(errorControl)};
-    if (FAILED(CreateWin32Service(manager, service))) {
+    HRESULT result = CreateWin32Service(manager, service);
+    ReportItem("Dienst", name, ErrorFromResult(result));
+    if (FAILED(result)) {
         ShowErrorWithName(IDS_SERVICE_FAILED, "Fehler", name);
         return;
     }
@@ -382,11 +493,15 @@ void CreateOneService(SC_HANDLE manager, int i, UninstallLogWriter& log) {
 
 // Without the service manager the whole step is skipped, without a message.
 void CreateServices(UninstallLogWriter& log) {
+    int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
     ServiceHandle manager;
-    if (FAILED(OpenServiceManager(SC_MANAGER_ALL_ACCESS, manager))) {
+    HRESULT result = OpenServiceManager(SC_MANAGER_ALL_ACCESS, manager);
+    if (FAILED(result)) {
+        if (count > 0) {
+            ReportItem("Dienstverwaltung", "", ErrorFromResult(result));
+        }
         return;
     }
-    int count = SetupScript.ReadInt(kServiceSection, kCountKey, 0, kDecimal);
     for (int i = 0; i < count; ++i) {
         CreateOneService(manager.handle, i, log);
     }
@@ -405,10 +520,12 @@ void ShowFinishPage() {
 void RunInstallation() {
     CreateDirectoryLevels(Run.DestinationDirectory);
     ProgressPageContext progress{&CurrentPageFrame(), &Run.BytesInstalled, Run.BytesPerPercent};
-    Run.ProgressPage =
-        CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE), nullptr,
-                           ProgressPageProc, reinterpret_cast<LPARAM>(&progress));
-    ShowWindow(Run.ProgressPage, SW_SHOW);
+    if (Run.Options.mode != SetupMode::Quiet) {
+        Run.ProgressPage =
+            CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PROGRESS_PAGE), nullptr,
+                               ProgressPageProc, reinterpret_cast<LPARAM>(&progress));
+        ShowWindow(Run.ProgressPage, SW_SHOW);
+    }
     Repaint();
     SendDlgItemMessageA(Run.ProgressPage, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     UninstallLogWriter log{};
@@ -424,7 +541,12 @@ void RunInstallation() {
     WriteRegistry(log);
     CreateServices(log);
     FinishUninstallLog(log);
-    DestroyWindow(Run.ProgressPage);
-    Run.ProgressPage = nullptr;
-    ShowFinishPage();
+    if (Run.ProgressPage != nullptr) {
+        DestroyWindow(Run.ProgressPage);
+        Run.ProgressPage = nullptr;
+    }
+    // Nothing is opened or started at the end of an unattended run.
+    if (!IsUnattended(Run.Options)) {
+        ShowFinishPage();
+    }
 }

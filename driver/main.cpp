@@ -1,7 +1,7 @@
 #include "driver/setup_driver.h"
 
-// The command line and the show-window hint are not used: the program has no
-// options, and its windows place themselves.
+// The whole command line, program name included, goes into the log; the
+// show-window hint is not used: the windows place themselves.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return RunSetup(instance);
+    return RunSetup(instance, GetCommandLineA());
 }

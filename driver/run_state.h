@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "driver/command_line.h"
 #include "script/setup_script.h"
 #include "ui/page_frame.h"
 
@@ -32,6 +33,8 @@ struct RunState {
     HWND ProgressPage;
     HWND PreparingDialog; // the window shown while the support files are staged
     HINSTANCE Instance;   // module of the dialog templates, strings and icons
+    SetupOptions Options; // from the command line
+    bool ItemFailed;      // an item of the installation could not be made
 };
 
 // The run's one instance, zero-initialised at start.

@@ -22,15 +22,94 @@ IniFile UninstallLog;
 
 namespace {
 
+// The named mutex of this application's setup, held to the end of the run.
+HANDLE SetupMutex = nullptr;
+
 void ShowStartupError(UINT textId) {
-    char* text = LoadResourceString(textId);
+    char* format = LoadResourceString(textId);
+    char* text = FormatWithString(format, Run.Settings.ApplicationTitle);
     char* caption = LoadResourceString(IDS_SETUP_CAPTION);
-    MessageBoxA(GetFocus(), text, caption, MB_OK | MB_ICONERROR);
+    ShowRunMessage(GetFocus(), text, caption, MB_OK | MB_ICONERROR);
+    delete[] caption;
+    delete[] text;
+    delete[] format;
+}
+
+// The help goes on screen even with /quiet: it is asked for by hand.
+void ShowHelp() {
+    char* text = LoadResourceString(IDS_HELP);
+    char* caption = LoadResourceString(IDS_SETUP_CAPTION);
+    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONINFORMATION);
     delete[] caption;
     delete[] text;
 }
 
+// One setup of an application at a time: two would write one uninstall.log
+// at once. The name holds the title, with the one character a mutex name
+// may not hold replaced; a title cut to fit still tells applications apart
+// well enough. False when another setup holds it.
+bool TakeSetupMutex() {
+    char name[MAX_PATH];
+    (void)JoinBoundedText(name, sizeof name, "Global\\Tolvanex Setup ",
+                          Run.Settings.ApplicationTitle);
+    for (char* c = name + sizeof "Global"; *c != '\0'; ++c) {
+        if (*c == '\\') {
+            *c = '_';
+        }
+    }
+    SetupMutex = CreateMutexA(nullptr, FALSE, name);
+    // A mutex made by another user's setup may be closed to this one.
+    if (SetupMutex == nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+        return false;
+    }
+    if (SetupMutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(SetupMutex);
+        SetupMutex = nullptr;
+        return false;
+    }
+    return true; // without a mutex at all the run goes on, as before
+}
+
+// Ends the run: the log's last line and the exit code.
+int EndRun(SetupOutcome outcome) {
+    if (SetupMutex != nullptr) {
+        CloseHandle(SetupMutex);
+        SetupMutex = nullptr;
+    }
+    int code = SetupExitCode(outcome, Run.Options.mode);
+    CloseRunLog(SetupRunLog, code);
+    return code;
+}
+
+// The command line's values over the script's and the registry's defaults.
+// A destination from the command line is taken as given, not expanded.
+void ApplyOptions() {
+    const SetupOptions& o = Run.Options;
+    if (o.directory[0] != '\0') {
+        (void)CopyBoundedText(Run.DestinationDirectory, kPathSize, o.directory); // both kPathSize
+        for (char* c = Run.DestinationDirectory; *c != '\0'; ++c) {
+            *c = *c == '/' ? '\\' : *c;
+        }
+    }
+    if (o.userName[0] != '\0') {
+        (void)CopyBoundedText(Run.RegisteredUserName, kTextSize, o.userName);
+        (void)CopyBoundedText(Run.UserName, kTextSize, o.userName);
+    }
+    if (o.companyName[0] != '\0') {
+        (void)CopyBoundedText(Run.RegisteredCompanyName, kTextSize, o.companyName);
+        (void)CopyBoundedText(Run.CompanyName, kTextSize, o.companyName);
+    }
+    // The user-information page's defaults, as if its Next had been clicked.
+    if (IsUnattended(o) && Run.Settings.ShowUserInfo != 0) {
+        (void)CopyBoundedText(Run.UserName, kTextSize, Run.RegisteredUserName);
+        (void)CopyBoundedText(Run.CompanyName, kTextSize, Run.RegisteredCompanyName);
+    }
+}
+
 void ShowPreparingDialog() {
+    if (Run.Options.mode == SetupMode::Quiet) {
+        return;
+    }
     Run.PreparingDialog = CreateDialogParamA(Run.Instance, MAKEINTRESOURCEA(IDD_PREPARING_DIALOG),
                                              nullptr, PreparingDialogProc, 0);
     ShowWindow(Run.PreparingDialog, SW_SHOW);
@@ -65,7 +144,10 @@ void StageSupportFiles() {
     int count = PayloadArchive.GetEntryCount();
     HWND bar = GetDlgItem(Run.PreparingDialog, IDC_PREPARING_BAR);
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, count));
-    Sleep(500);
+    bool pauses = !IsUnattended(Run.Options);
+    if (pauses) {
+        Sleep(500);
+    }
     for (int i = 0; i < count; ++i) {
         ArchiveEntryInfo info;
         if (PayloadArchive.GetEntryInfo(i, &info)) {
@@ -80,7 +162,9 @@ void StageSupportFiles() {
         }
         SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(i + 1), 0);
     }
-    Sleep(250);
+    if (pauses) {
+        Sleep(250);
+    }
 }
 
 // Read access is enough; asking for full access would fail for an
@@ -179,41 +263,69 @@ void DeleteStagedFiles() {
 
 } // namespace
 
-int RunSetup(HINSTANCE instance) {
+int RunSetup(HINSTANCE instance, const char* commandLine) {
     RestrictDllSearchToSystemDirectory();
     Run.Instance = instance;
     SetPageResources(instance);
+    bool goodCommandLine = ParseSetupOptions(commandLine, &Run.Options);
+    if (Run.Options.help) {
+        ShowHelp();
+        return 0;
+    }
+    char programPath[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, programPath, MAX_PATH);
+    // A wizard run passes over a log it cannot make, as over any bad switch.
+    if (!OpenRunLog(SetupRunLog, Run.Options.logPath, "Tolvanex Setup", programPath, commandLine) &&
+        Run.Options.logPath[0] != '\0' && IsUnattended(Run.Options)) {
+        return EndRun(SetupOutcome::BadCommandLine);
+    }
+    if (!goodCommandLine && IsUnattended(Run.Options)) {
+        char line[kPathSize + 40];
+        (void)JoinBoundedText(line, sizeof line,
+                              "Ung\xfcltiges Argument: ", Run.Options.badArgument);
+        WriteLogLine(SetupRunLog, line);
+        return EndRun(SetupOutcome::BadCommandLine);
+    }
     if (!IsUserAdministrator()) {
         ShowStartupError(IDS_NOT_ADMINISTRATOR);
-        return 0;
+        return EndRun(SetupOutcome::NotAdministrator);
     }
     RegisterProgressBarClass(); // without it the bars are missing, nothing more
     ShowPreparingDialog();
     bool staging = CreateStagingDirectory();
-    char programPath[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, programPath, MAX_PATH);
     PayloadArchive.Open(programPath);
     if (!staging || PayloadArchive.GetEntryCount() < 1) {
         ShowStartupError(IDS_ARCHIVE_DAMAGED);
         ClosePreparingDialog();
         RemoveDirectoryA(Run.StagingDirectory);
         PayloadArchive.Close();
-        return 0;
+        return EndRun(SetupOutcome::PayloadDamaged);
     }
     StageSupportFiles();
     Run.BytesPerPercent = Run.AppBytesTotal / 100;
     SetPicturePaths();
     LoadSettings();
+    if (!TakeSetupMutex()) {
+        ClosePreparingDialog();
+        ShowStartupError(IDS_ALREADY_RUNNING);
+        CleanUp();
+        return EndRun(SetupOutcome::AlreadyRunning);
+    }
     ReadRegistryDefaults();
     SetPlaceholderValues(
         {Run.ProgramFilesDirectory, Run.DestinationDirectory, Run.UserName, Run.CompanyName});
     ExpandDestinationDirectory();
+    ApplyOptions();
     LoadSystemLibrary("RICHED32.DLL"); // registers the licence and readme pages' "RICHEDIT"
     CreateTitleFont();
     ClosePreparingDialog();
-    RunWizard();
+    if (IsUnattended(Run.Options)) {
+        RunInstallation();
+    } else {
+        RunWizard();
+    }
     CleanUp();
-    return 0;
+    return EndRun(Run.ItemFailed ? SetupOutcome::ItemFailed : SetupOutcome::Installed);
 }
 
 void CleanUp() {

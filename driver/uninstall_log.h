@@ -76,7 +76,7 @@ void LogFile(UninstallLogWriter& writer, const char* targetPath);
 // Records that the target of the file logged last already existed and is
 // about to be replaced; written through before the call returns. False when
 // it could not be recorded.
-bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath);
+[[nodiscard]] bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath);
 void LogFileCount(UninstallLogWriter& writer);
 void LogShellFolder(UninstallLogWriter& writer, int index, const char* path);
 void LogShellFolderCount(UninstallLogWriter& writer, int count);

@@ -32,6 +32,8 @@
 #define IDS_ERROR_CAPTION 141
 #define IDS_SERVICE_FAILED 142
 #define IDS_INFO 143
+#define IDS_ALREADY_RUNNING 144
+#define IDS_HELP 145
 
 // Controls every page has. The button ids are the page results they produce.
 #define IDC_NEXT 1

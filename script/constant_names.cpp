@@ -14,7 +14,8 @@ const ConstantName kRegistryRoots[] = {
 };
 
 const ConstantName kRegistryValueTypes[] = {
-    {"REG_BINARY", 3}, {"REG_SZ", 1}, {"REG_DWORD", 4}, {"REG_EXPAND_SZ", 2}, {"REG_NONE", 0},
+    {"REG_BINARY", 3},    {"REG_SZ", 1},   {"REG_DWORD", kRegistryDwordType},
+    {"REG_EXPAND_SZ", 2}, {"REG_NONE", 0},
 };
 
 const ConstantName kServiceTypes[] = {

@@ -37,6 +37,9 @@ const ConstantTable& GetConstantTable(ConstantKind kind);
 // (optional); false for any other name (the table's default then applies).
 bool FindConstant(ConstantKind kind, const char* name, uint32_t* number);
 
+// The value type whose data is a number rather than text.
+constexpr uint32_t kRegistryDwordType = 4; // REG_DWORD
+
 uint32_t RegistryValueTypeFromName(const char* name); // REG_*; default REG_SZ (1)
 // Low 32 bits of the predefined key handle; HKEY_LOCAL_MACHINE (0x80000002)
 // by default. Make the HKEY by sign extension: (HKEY)(LONG_PTR)(LONG)number.

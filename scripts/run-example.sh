@@ -114,7 +114,7 @@ screenshot 7-finish
 click 1
 wait-exit 0
 STEPS
-  wine_run "$build/win64/tools/robot/tolvanex_robot.exe" \
+  wine_run "$build/win64/tests/robot/tolvanex_robot.exe" \
     --set "SETUP=$(windows_path "$out/win64/setup.exe")" --shot-dir "$(windows_path "$work")" \
     --transcript "$(windows_path "$out/robot-transcript.txt")" \
     "$(windows_path "$work/default-path.robot")" >/dev/null ||

@@ -98,6 +98,6 @@ screenshot preparing
 terminate
 STEPS
 
-"$root/scripts/wine-run" "$build/tools/robot/tolvanex_robot.exe" --set "HOST=$host" \
+"$root/scripts/wine-run" "$build/tests/robot/tolvanex_robot.exe" --set "HOST=$host" \
   --set "WORK=$(windows_path "$work")" --shot-dir "$(windows_path "$work")" "$(windows_path "$work/shots.robot")"
 ls "$out"

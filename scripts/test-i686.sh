@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The shipped 32-bit programs end to end: the i686 setup.exe with the example
 # payload and the i686 uninstall.exe, under 32-bit Wine in a 64-bit prefix of
-# their own, as on 64-bit Windows. The robot takes the wizard's default path,
-# the installation is checked, `uninstall.exe /quiet` removes it, and the
-# prefix must be as before. Prints how long it took.
+# their own, as on 64-bit Windows. setup.exe /quiet installs, the
+# installation is checked, its QuietUninstallString removes it, and the
+# prefix must be as before; then the robot walks the wizard's pages once and
+# uninstall.exe's windows remove it again. Prints how long it took.
 #
 # Ends with 0 when it passed, 1 when it failed, 77 when this machine cannot
-# run 32-bit programs outside CI (under CI=true that is a failure). Needs the
+# run 32-bit programs (skipped, with the reason, in CI too: a lagging package
+# mirror is no fault of a change). Needs the
 # win32 tree and the win64 robot and builder; builds what is missing.
 # TOLVANEX_I686_DISPLAY is the first X display number to try (default 140).
 set -uo pipefail
@@ -17,10 +19,6 @@ started=$SECONDS
 
 if ! reason=$("$root/scripts/install-wine32.sh" 2>&1 | tail -n 1) ||
   [ ! -x /usr/lib/wine/wine ]; then
-  if [ "${CI:-}" = true ]; then
-    echo "i686: failed: $reason"
-    exit 1
-  fi
   echo "i686: skipped: $reason"
   exit 77
 fi
@@ -28,7 +26,7 @@ fi
 programs=(
   "$build/win32/driver/setup.exe" "$build/win32/uninstall/uninstall.exe"
   "$build/win32/examples/beispiel.exe" "$build/win32/examples/beispieldienst.exe"
-  "$build/win64/tools/robot/tolvanex_robot.exe" "$build/win64/tools/builder/tolvanex-build.exe"
+  "$build/win64/tests/robot/tolvanex_robot.exe" "$build/win64/tools/builder/tolvanex-build.exe"
 )
 for program in "${programs[@]}"; do
   [ -f "$program" ] && continue
@@ -58,7 +56,7 @@ mkdir -p "$build"
 log=$build/i686.log
 e2e=$root/tests/uninstall/example_e2e.sh
 result=passed
-for step in create-prefix quiet remove-prefix; do
+for step in create-prefix quiet windows remove-prefix; do
   # A failed run leaves its prefix for a look; the next run starts anew.
   bash "$e2e" "$step" >>"$log" 2>&1 || { result=failed; break; }
 done

@@ -10,7 +10,7 @@ cd "$root"
 "$root/scripts/install-deps.sh" || { echo "0 passed, 1 failed"; exit 1; }
 # Before any prefix is made: 32-bit Wine changes what a new prefix holds.
 # When it cannot be had, the i686 run below says why.
-"$root/scripts/install-wine32.sh" >/dev/null 2>&1
+"$root/scripts/install-wine32.sh" 2>/dev/null
 "$root/scripts/build.sh" || { echo "build failed"; echo "0 passed, 1 failed"; exit 1; }
 
 # The shipped 32-bit programs, in a prefix and on an X display of their own,

@@ -13,8 +13,11 @@ namespace {
 
 constexpr char kUninstallKeyPath[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // The values the installer writes into its Uninstall key.
-const char* const kRegistrationValues[] = {"UninstallString", "DisplayName", "DisplayVersion",
-                                           "Publisher", "URLInfoAbout"};
+const char* const kRegistrationValues[] = {
+    "UninstallString", "DisplayName",  "DisplayVersion",
+    "Publisher",       "URLInfoAbout", "QuietUninstallString",
+    "InstallLocation", "DisplayIcon",  "EstimatedSize",
+    "NoModify",        "NoRepair"};
 // How long a service gets to stop.
 constexpr DWORD kServiceStopMilliseconds = 30000;
 

@@ -76,6 +76,9 @@ RemovalReport RunRemovalPlan(const RemovalPlan& plan, const ProtectedFolders& pr
         if (mustPerform) {
             result = callbacks.perform(step, callbacks.context);
         }
+        if (callbacks.done != nullptr) {
+            callbacks.done(step, result, callbacks.context);
+        }
         if (result.outcome != RemovalOutcome::Removed) {
             report.failures.push_back(RemovalFailure{step, result});
         }
@@ -83,6 +86,17 @@ RemovalReport RunRemovalPlan(const RemovalPlan& plan, const ProtectedFolders& pr
     return report;
 }
 
+// A folder that is not empty once everything of the installation inside it
+// is gone holds what a user put there: keeping it is what should happen.
+// Anything of the installation still inside is a failure of its own.
 int ExitCodeFor(const RemovalReport& report) {
-    return report.failures.empty() ? kExitRemoved : kExitIncomplete;
+    for (const RemovalFailure& failure : report.failures) {
+        RemovalKind kind = failure.step.kind;
+        bool folder = kind == RemovalKind::Folder || kind == RemovalKind::ShellFolder ||
+                      kind == RemovalKind::DestinationFolder;
+        if (!folder || failure.result.outcome != RemovalOutcome::NotEmpty) {
+            return kExitIncomplete;
+        }
+    }
+    return kExitRemoved;
 }

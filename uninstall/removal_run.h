@@ -48,10 +48,15 @@ using PerformRemovalFunction = RemovalResult (*)(const RemovalStep& step, void* 
 using RemovalProgressFunction = void (*)(const RemovalStep& step, size_t index, size_t count,
                                          void* context);
 
+// Called after each step with what became of it.
+using RemovalDoneFunction = void (*)(const RemovalStep& step, const RemovalResult& result,
+                                     void* context);
+
 struct RemovalCallbacks {
     PerformRemovalFunction perform;
     RemovalProgressFunction progress; // may be null
     void* context;
+    RemovalDoneFunction done = nullptr;
 };
 
 // The safety rules for one step: Removed when the step may go to the
@@ -68,8 +73,9 @@ RemovalReport RunRemovalPlan(const RemovalPlan& plan, const ProtectedFolders& pr
                              const RemovalCallbacks& callbacks);
 
 // Exit codes of the quiet mode.
-constexpr int kExitRemoved = 0;    // everything listed was removed
-constexpr int kExitIncomplete = 1; // something remains
+constexpr int kExitRemoved = 0;    // everything listed was removed, or only
+                                   // folders remain that hold a user's files
+constexpr int kExitIncomplete = 1; // something the installation made remains
 constexpr int kExitNoLog = 2;      // the log is missing or cannot be read; nothing removed
 
 int ExitCodeFor(const RemovalReport& report);

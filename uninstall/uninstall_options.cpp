@@ -56,11 +56,14 @@ bool ParseHandle(const std::string& text, uintptr_t& handle) {
 } // namespace
 
 UninstallOptions ParseUninstallOptions(const char* commandLine) {
-    UninstallOptions options{UninstallMode::Interactive, 0, std::string()};
+    UninstallOptions options{UninstallMode::Interactive, 0, std::string(), std::string()};
     std::vector<std::string> arguments = SplitArguments(commandLine != nullptr ? commandLine : "");
     for (size_t i = 1; i < arguments.size(); ++i) {
         if (EqualsIgnoringCase(arguments[i], "/quiet")) {
             options.mode = UninstallMode::Quiet;
+        } else if (arguments[i].size() > 5 &&
+                   EqualsIgnoringCase(arguments[i].substr(0, 5), "/log=")) {
+            options.logPath = arguments[i].substr(5);
         } else if (EqualsIgnoringCase(arguments[i], "/cleanup") && i + 2 < arguments.size() &&
                    ParseHandle(arguments[i + 1], options.waitHandle) && !arguments[i + 2].empty()) {
             options.mode = UninstallMode::Cleanup;

@@ -13,12 +13,13 @@ struct UninstallOptions {
     UninstallMode mode;
     uintptr_t waitHandle;    // Cleanup: the original's process handle, inherited
     std::string cleanupPath; // Cleanup: the original uninstaller's full path
+    std::string logPath;     // "/log=FILE": the run's text log; empty without
 };
 
 // Parses a whole command line (program name first, as the platform gives it;
 // double quotes group blanks). "/quiet" and "/cleanup" match in any letter
-// case; other arguments are ignored. "/cleanup" without a handle number and a
-// path falls back to Interactive.
+// case, as does "/log=" before the log's path; other arguments are ignored. "/cleanup" without a
+// handle number and a path falls back to Interactive.
 UninstallOptions ParseUninstallOptions(const char* commandLine);
 
 // The arguments that start a cleanup copy: "/cleanup <handle> "<path>"".

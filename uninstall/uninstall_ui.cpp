@@ -31,7 +31,16 @@ std::string FormatText(const std::string& format, Arguments... arguments) {
     return std::string(text.data(), static_cast<size_t>(length));
 }
 
+RunLog* messageLog = nullptr;
+bool messagesQuiet = false;
+
 int ShowMessage(HINSTANCE instance, HWND owner, const std::string& text, UINT style) {
+    if (messageLog != nullptr) {
+        LogMessage(*messageLog, text.c_str());
+    }
+    if (messagesQuiet) {
+        return IDOK;
+    }
     std::string caption = LoadText(instance, IDS_CAPTION);
     return MessageBoxA(owner, text.c_str(), caption.c_str(), style | MB_SETFOREGROUND);
 }
@@ -81,6 +90,22 @@ std::string DescribeFailure(HINSTANCE instance, const RemovalFailure& failure) {
 }
 
 } // namespace
+
+void SetMessageOutput(RunLog* log, bool quiet) {
+    messageLog = log;
+    messagesQuiet = quiet;
+}
+
+void LogRemovalStep(HINSTANCE instance, RunLog& log, const RemovalStep& step,
+                    const RemovalResult& result) {
+    std::string line = DescribeFailure(instance, RemovalFailure{step, result});
+    // The reasons name a system error only where it is the whole reason.
+    if (result.systemError != 0 && result.outcome != RemovalOutcome::Failed) {
+        line += FormatText(LoadText(instance, IDS_REASON_FAILED),
+                           static_cast<unsigned long>(result.systemError));
+    }
+    WriteLogLine(log, line.c_str());
+}
 
 bool ConfirmRemoval(HINSTANCE instance, const std::string& applicationName) {
     std::string text = FormatText(LoadText(instance, IDS_CONFIRM), applicationName.c_str());

@@ -6,7 +6,16 @@
 
 #include <string>
 
+#include "system/run_log.h"
 #include "uninstall/removal_run.h"
+
+// Where the messages go besides the screen: every message's text goes into
+// `log` (may be null); with `quiet` none is shown.
+void SetMessageOutput(RunLog* log, bool quiet);
+
+// Logs one step as the closing list names it, with what became of it.
+void LogRemovalStep(HINSTANCE instance, RunLog& log, const RemovalStep& step,
+                    const RemovalResult& result);
 
 // Asks whether the application shall be removed; true for "Ja".
 bool ConfirmRemoval(HINSTANCE instance, const std::string& applicationName);

@@ -19,7 +19,21 @@ struct UninstallRun {
     RemovalEnvironment environment;
     HWND progressWindow;
     DWORD lastProgressTick;
+    HINSTANCE instance;
+    RunLog* log;
 };
+
+// The exit code of a command line the uninstaller cannot follow: a log it
+// cannot create. The value installation managers know from Windows Installer.
+constexpr int kExitBadCommandLine = 1639;
+
+void LogStep(const RemovalStep& step, const RemovalResult& result, void* context) {
+    auto* run = static_cast<UninstallRun*>(context);
+    if (run->log->file != nullptr &&
+        (!step.target.empty() || step.kind == RemovalKind::Registration)) {
+        LogRemovalStep(run->instance, *run->log, step, result);
+    }
+}
 
 RemovalResult PerformStep(const RemovalStep& step, void* context) {
     return PerformRemoval(step, &static_cast<UninstallRun*>(context)->environment);
@@ -57,20 +71,22 @@ std::string ApplicationName(const RemovalPlan& plan, const std::string& folder) 
 // leaves the uninstaller's own removal to its copy.
 RemovalReport RemoveInstallation(HINSTANCE instance, const RemovalPlan& plan,
                                  const std::string& uninstallerPath, const std::string& name,
-                                 bool quiet) {
-    UninstallRun run{{uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr, 0};
+                                 bool quiet, RunLog& log) {
+    UninstallRun run{
+        {uninstallerPath, FindProtectedFolders(), PumpWindowMessages}, nullptr, 0, instance, &log};
     run.environment.systemTrees = FindSystemTrees();
     run.environment.installedFiles = &plan.installedFiles;
     if (!quiet) {
         run.progressWindow = CreateProgressWindow(instance, name);
     }
-    RemovalCallbacks callbacks{PerformStep, ReportProgress, &run};
+    RemovalCallbacks callbacks{PerformStep, ReportProgress, &run, LogStep};
     RemovalReport report = RunRemovalPlan(plan, run.environment.protectedFolders, callbacks);
     RemovalResult selfRemoval = StartSelfRemoval(uninstallerPath);
     if (selfRemoval.outcome != RemovalOutcome::Removed) {
         RemovalStep step{RemovalKind::File, uninstallerPath, RegistryRoot::LocalMachine,
                          std::string(), false};
         report.failures.push_back(RemovalFailure{step, selfRemoval});
+        LogStep(step, selfRemoval, &run);
     }
     if (run.progressWindow != nullptr) {
         DestroyWindow(run.progressWindow);
@@ -87,22 +103,29 @@ int RunUninstaller(HINSTANCE instance, const char* commandLine) {
     }
     bool quiet = options.mode == UninstallMode::Quiet;
     std::string uninstallerPath = ModulePath();
+    RunLog log;
+    if (!options.logPath.empty() &&
+        !OpenRunLog(log, options.logPath.c_str(), "Tolvanex Deinstallation",
+                    uninstallerPath.c_str(), commandLine)) {
+        return kExitBadCommandLine;
+    }
+    SetMessageOutput(&log, quiet);
     std::string folder = FolderOf(uninstallerPath);
     RemovalPlan plan;
     LogStatus status = folder.empty() ? LogStatus::Missing : ReadRemovalPlan(folder, plan);
     if (status != LogStatus::Read) {
-        if (!quiet) {
-            ShowLogError(instance, folder + kUninstallLogName, status);
-        }
+        ShowLogError(instance, folder + kUninstallLogName, status);
+        CloseRunLog(log, kExitNoLog);
         return kExitNoLog;
     }
     std::string name = ApplicationName(plan, folder);
     if (!quiet && !ConfirmRemoval(instance, name)) {
+        CloseRunLog(log, kExitIncomplete);
         return kExitIncomplete;
     }
-    RemovalReport report = RemoveInstallation(instance, plan, uninstallerPath, name, quiet);
-    if (!quiet) {
-        ShowRemovalReport(instance, name, report);
-    }
-    return ExitCodeFor(report);
+    RemovalReport report = RemoveInstallation(instance, plan, uninstallerPath, name, quiet, log);
+    ShowRemovalReport(instance, name, report);
+    int code = ExitCodeFor(report);
+    CloseRunLog(log, code);
+    return code;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -256,6 +257,24 @@ TEST_F(UninstallLogTest, ListsReplacedTargetsBesideTheLogAndKeepsThemWithIt) {
     const std::string earlierList = ReplacedList(EarlierLog(path, 1));
     EXPECT_NE(ReadAll(earlierList).find("2=C:\\Daten\\vorher.txt"), std::string::npos);
     std::remove(earlierList.c_str());
+}
+
+// The installer keeps a target whose replacement it could not record, so
+// the writer must say so.
+TEST_F(UninstallLogTest, SaysWhenAReplacedTargetCannotBeRecorded) {
+    const std::string list = ReplacedList(path);
+    // A folder in the list's place, not empty, so that nothing removes it.
+    std::filesystem::create_directory(list);
+    std::ofstream(list + "/keep", std::ios::binary) << "x";
+    {
+        IniFile log;
+        UninstallLogWriter writer{};
+        ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "T"));
+        LogFile(writer, "C:\\Daten\\vorher.txt");
+        EXPECT_FALSE(LogReplacedFile(writer, "C:\\Daten\\vorher.txt"));
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(list, ignored);
 }
 
 TEST_F(UninstallLogTest, AListWithoutItsLogIsDroppedWhenALogStarts) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -54,8 +57,23 @@ void WriteText(const std::string& path, const std::string& text) {
 const char kScript[] = "[main]\napptitle=A\ndestdir=%%PROGRAMFILES%%A\n"
                        "[files]\n1=%%INSTALLDIR%%a.exe\n";
 
+// The example staged as scripts/run-example.sh stages it: check collects its
+// [sources] as build does, so the programs must be there.
+std::string StageExample(const ScratchDirectory& scratch) {
+    namespace fs = std::filesystem;
+    const fs::path examples = fs::path(TOLVANEX_EXAMPLE_SCRIPT).parent_path();
+    fs::copy(examples / "payload", scratch.Join("payload"), fs::copy_options::recursive);
+    fs::copy_file(TOLVANEX_EXAMPLE_SCRIPT, scratch.Join("build.ini"));
+    fs::create_directory(scratch.Join("programs"));
+    for (const char* program : {"programs/beispiel.exe", "programs/beispieldienst.exe"}) {
+        EXPECT_TRUE(WriteFileBytes(scratch.Join(program), Bytes{'M', 'Z'}));
+    }
+    return scratch.Join("build.ini");
+}
+
 TEST(CheckCommand, PassesTheExampleWithoutAWord) {
-    const ToolRun run = RunTool({"check", TOLVANEX_EXAMPLE_SCRIPT});
+    ScratchDirectory scratch;
+    const ToolRun run = RunTool({"check", StageExample(scratch)});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
 }
@@ -153,6 +171,143 @@ TEST(CheckCommand, NamesAnEndRecordBeyondTheReadersReach) {
     }
 }
 
+// "name severity" for each check, from README.md's table (names in backticks
+// in the first column, several to a row) or from `check --list`.
+std::set<std::string> ReadmeChecks() {
+    const std::string text = ReadText(TOLVANEX_README);
+    const size_t table = text.find("| Name | | Catches |");
+    EXPECT_NE(table, std::string::npos);
+    std::set<std::string> rows;
+    size_t at = text.find('\n', text.find('\n', table) + 1) + 1;
+    while (at < text.size() && text[at] == '|') {
+        const size_t end = text.find('\n', at);
+        const std::string row = text.substr(at, end - at);
+        const size_t second = row.find('|', 1);
+        const size_t third = row.find('|', second + 1);
+        std::string severity = row.substr(second + 1, third - second - 1);
+        severity.erase(0, severity.find_first_not_of(' '));
+        severity.erase(severity.find_last_not_of(' ') + 1);
+        for (size_t tick = row.find('`'); tick < second; tick = row.find('`', tick + 1)) {
+            const size_t close = row.find('`', tick + 1);
+            rows.insert(row.substr(tick + 1, close - tick - 1) + " " + severity);
+            tick = close;
+        }
+        at = end + 1;
+    }
+    return rows;
+}
+
+std::set<std::string> ListedChecks(const std::string& listing) {
+    std::set<std::string> rows;
+    std::istringstream lines(listing);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string name, severity;
+        if (line.rfind("  ", 0) == 0 && words >> name >> severity) {
+            rows.insert(name + " " + severity);
+        }
+    }
+    return rows;
+}
+
+TEST(CheckCommand, ListsEveryCheckAsTheReadmeDoes) {
+    ScratchDirectory capture;
+    const std::string command = "\"" + std::string(TOLVANEX_BUILD_TOOL) + "\" check --list >\"" +
+                                capture.Join("out") + "\"";
+#ifdef _WIN32
+    ASSERT_EQ(std::system(("\"" + command + "\"").c_str()), 0);
+#else
+    ASSERT_EQ(std::system(command.c_str()), 0);
+#endif
+    const std::set<std::string> listed = ListedChecks(ReadText(capture.Join("out")));
+    EXPECT_GT(listed.size(), 40u);
+    EXPECT_EQ(listed, ReadmeChecks());
+}
+
+// check on a build script with [sources] sees the [files] and [folders]
+// build would write: a finish-page program that no source installs is found
+// before building, and sources that match nothing fail as in build.
+TEST(CheckCommand, CollectsTheSourcesOfABuildScriptAsBuildDoes) {
+    const std::string kSources = "[sources]\ncount=1\n0_from=bin/*.exe\n0_to=%%INSTALLDIR%%\n";
+    const std::string kMain = "[main]\napptitle=A\ndestdir=%%PROGRAMFILES%%A\n";
+    const ScriptRun kRuns[] = {
+        {kSources + kMain +
+             "[dialogs]\ndone_show_launch=yes\ndone_show_launch_path=%%INSTALLDIR%%app.exe\n",
+         {},
+         0,
+         ""},
+        {kSources + kMain +
+             "[dialogs]\ndone_show_launch=yes\ndone_show_launch_path=%%INSTALLDIR%%b.exe\n",
+         {},
+         0,
+         "10: warning: \"%%INSTALLDIR%%b.exe\" is no file the installation installs "
+         "[done-path-not-installed]"},
+        {"[sources]\ncount=1\n0_from=lib/*.dll\n0_to=%%INSTALLDIR%%\n" + kMain,
+         {},
+         1,
+         "3: error: lib/*.dll: matches no file"},
+    };
+    for (const ScriptRun& r : kRuns) {
+        SCOPED_TRACE(r.script);
+        ScratchDirectory scratch;
+        std::filesystem::create_directory(scratch.Join("bin"));
+        WriteText(scratch.Join("bin/app.exe"), "MZ");
+        const std::string path = scratch.Join("app.tvx");
+        WriteText(path, r.script);
+        const ToolRun run = RunTool({"check", path});
+        EXPECT_EQ(run.exitCode, r.exitCode) << run.err;
+        if (r.firstLine.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_EQ(run.err.substr(0, run.err.find('\n')), path + ":" + r.firstLine);
+        }
+    }
+}
+
+// setup.exe reads its setup.ini's bytes as CP1252: one saved as UTF-8 shows
+// "PrÃ¼fprogramm", alone and in an installer; build converts a build script.
+TEST(CheckCommand, SeesASetupIniAsSetupExeReadsIt) {
+    ScratchDirectory scratch;
+    const std::string utf8 = "[main]\napptitle=A\ndestdir=%%PROGRAMFILES%%A\n[files]\n"
+                             "1=%%INSTALLDIR%%a.exe\n[dialogs]\n; Pr\xC3\xBC"
+                             "fung\n";
+    const std::string cp1252 = "[main]\napptitle=Pr\xFC"
+                               "fprogramm\ndestdir=%%PROGRAMFILES%%A\n"
+                               "[files]\n1=%%INSTALLDIR%%a.exe\n";
+    WriteText(scratch.Join("utf8.ini"), utf8);
+    WriteText(scratch.Join("cp1252.ini"), cp1252);
+    WriteText(scratch.Join("stub.exe"), "MZ stub");
+    WriteText(scratch.Join("a.exe"), "a");
+    const std::string installer = scratch.Join("setup.exe");
+    ASSERT_EQ(RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--out", installer,
+                       "setup.ini=" + scratch.Join("utf8.ini"), "file_1=" + scratch.Join("a.exe")})
+                  .exitCode,
+              0);
+    const std::string shown = "7: warning: the file is UTF-8, but setup.exe reads its bytes as "
+                              "code page 1252 and shows this line as \"; Pr\xC3\x83\xC2\xBC"
+                              "fung\"";
+    struct Case {
+        std::string file;
+        std::string firstLine; // after the file's name; "" for none
+    };
+    const Case kCases[] = {
+        {scratch.Join("utf8.ini"), ":" + shown},
+        {installer, "(setup.ini):" + shown},
+        {scratch.Join("cp1252.ini"), ""},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.file);
+        const ToolRun run = RunTool({"check", c.file});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        if (c.firstLine.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_EQ(run.err.substr(0, run.err.find(" (save")), c.file + c.firstLine);
+        }
+    }
+}
+
 TEST(CheckCommand, RefusesWrongArgumentsAndUnreadableFiles) {
     ScratchDirectory scratch;
     const std::vector<std::vector<std::string>> kWrong = {
@@ -205,6 +360,10 @@ TEST(CheckCommand, NamesEntriesTheInstallersSetupCannotRead) {
                   c.unreadable)
             << run.err;
         EXPECT_EQ(run.err.find("[unreadable-method]") != std::string::npos, c.unreadable)
+            << run.err;
+        // A finding about the installer as a whole, with the check's severity.
+        EXPECT_EQ(run.err.find(installer + ": error: entry \"file_1\"") != std::string::npos,
+                  c.unreadable)
             << run.err;
     }
 }

@@ -3,6 +3,7 @@
 // sound scripts.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,9 @@ std::vector<CheckCase> Cases() {
         {"files-beside-sources", From::BuildScript,
          Main() + kFiles + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n",
          Main() + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n"},
+        // The compression settings are the builder's keys too.
+        {"ignored-key", From::BuildScript, Main() + kFiles + "[build]\nfile_1=a\nmethd=lzma\n",
+         Main() + kFiles + "[build]\nfile_1=a\nmethod=deflate\nlevel=9\n"},
         {"missing-key", From::BuildScript, Main() + "[sources]\ncount=1\n0_from=bin\n",
          Main() + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n"},
     };
@@ -284,6 +288,30 @@ TEST(ScriptChecks, EachCheckFiresOnItsScriptAndNotOnTheCleanOne) {
         const std::vector<Finding> clean = Check(c.clean, c.from, c.cleanPayload);
         EXPECT_TRUE(clean.empty()) << c.clean << "\n" << Describe(clean);
     }
+}
+
+// Every finding has its check's row and the row's severity, and every row
+// has a case above (the three read from the file's bytes are tested by the
+// check command's tests).
+TEST(ScriptChecks, EveryFindingHasItsRowAndEveryRowItsCase) {
+    std::set<std::string> covered = {"end-record-out-of-reach", "utf8-setup-script",
+                                     "unreadable-method"};
+    for (const CheckCase& c : Cases()) {
+        SCOPED_TRACE(c.triggering);
+        for (const Finding& finding : Check(c.triggering, c.from, c.payload)) {
+            const CheckInfo* row = FindCheck(finding.name);
+            ASSERT_NE(row, nullptr) << finding.name;
+            if (row->severity != Severity::WarningOrError) {
+                EXPECT_EQ(finding.severity, row->severity) << finding.name;
+            }
+            covered.insert(finding.name);
+        }
+    }
+    std::set<std::string> rows;
+    for (const CheckInfo& check : ListAllChecks()) {
+        EXPECT_TRUE(rows.insert(check.name).second) << check.name << " twice";
+    }
+    EXPECT_EQ(covered, rows);
 }
 
 TEST(ScriptChecks, FindingsNameTheBuildScriptLinesOfGeneratedEntries) {

@@ -42,6 +42,33 @@ in-out|$signer -in {in} -out {out}
 in-place|$signer -in {out} -out {out}.signed && mv {out}.signed {out}
 ROWS
 
+# Paths that hold shell syntax, in commands that leave their placeholders bare
+# or quote them: the signer gets each path as one word and nothing in it runs.
+# name | sign command | output | uninstaller as packed from
+while IFS='|' read -r name command out uninstaller; do
+  rm -rf x pwned
+  mkdir -p "$(dirname -- "./$uninstaller")"
+  cp uninstall.exe "./$uninstaller"
+  status=0
+  "$tool" pack --stub stub.exe --out "$out" --sign "$command" setup.ini=setup.ini \
+    "uninstall.exe=$uninstaller" >out.log 2>err.log || status=$?
+  [ "$status" -eq 0 ] || fail "$name: exit code $status: $(cat err.log)"
+  [ ! -e pwned ] || fail "$name: a command in a path ran"
+  [ -f "./$out" ] || { fail "$name: no installer named $out"; continue; }
+  "$tool" extract "./$out" x >/dev/null || fail "$name: extract"
+  cmp -s x/setup.ini setup.ini || fail "$name: setup.ini differs after extraction"
+  cmp -s x/uninstall.exe uninstall.exe || fail "$name: uninstall.exe differs after extraction"
+  [ -z "$(ls ./"$out".* 2>/dev/null)" ] || fail "$name: left $(ls ./"$out".*)"
+  rm -f "./$out"
+done <<'ROWS'
+bare|cp {in} {out}|a{out}$(touch pwned).exe|un{in}$(touch pwned).exe
+double-quoted|cp "{in}" "{out}"|b"$(touch pwned)".exe|u{out}`touch pwned`/un.exe
+single-quoted|cp '{in}' '{out}'|c'$(touch pwned)'.exe|un;touch pwned;.exe
+in-place|cp {out} {out}.x && mv {out}.x {out}|d;touch pwned&.exe|u'$(touch pwned)'.exe
+option-like|cp {in} {out}|-e.exe|-un.exe
+blanks|cp -- {in} {out}|f  $HOME * .exe|u *.exe
+ROWS
+
 # A build script's [build] sign= signs as --sign does.
 printf '[build]\nstub=stub.exe\nuninstaller=uninstall.exe\nsign=%s -in {in} -out {out}\n[main]\napptitle=Signed\ndestdir=%%%%PROGRAMFILES%%%%Signed\n' \
   "$signer" >build.ini

@@ -905,6 +905,13 @@ TEST(InspectCommand, ShowsTheListsInTheirOrderAsWritten) {
     EXPECT_EQ(json["files"].items[0]["target"].text, "%%INSTALLDIR%%bin\\a.exe");
     EXPECT_EQ(json["uninstall_registration"]["path"].text,
               "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Demo");
+    const JsonValue& values = json["uninstall_registration"]["values"];
+    EXPECT_EQ(values["QuietUninstallString"].text, "\"%%INSTALLDIR%%uninstall.exe\" /quiet");
+    EXPECT_EQ(values["InstallLocation"].text, "%%INSTALLDIR%%");
+    EXPECT_EQ(values["DisplayIcon"].text, "%%INSTALLDIR%%uninstall.exe");
+    EXPECT_EQ(values["EstimatedSize"].AsInt(), 1); // four bytes, rounded up
+    EXPECT_EQ(values["NoModify"].AsInt(), 1);
+    EXPECT_EQ(values["NoRepair"].AsInt(), 1);
     ASSERT_EQ(json["shortcuts"].items.size(), 1u);
     EXPECT_EQ(json["shortcuts"].items[0]["arguments"].text, "/x \"y\"");
     ASSERT_EQ(json["registry"].items.size(), 2u);

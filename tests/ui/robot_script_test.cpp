@@ -1,5 +1,5 @@
 // The robot's command language: splitting lines into words and variables.
-#include "tools/robot/robot_script.h"
+#include "tests/robot/robot_script.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,8 @@
 #
 #   example_e2e.sh create-prefix | remove-prefix | SCENARIO
 #
-# Scenarios: quiet (which also checks everything the installation made),
+# Scenarios: quiet (installs with /quiet, checks everything the installation
+# made and removes it by its QuietUninstallString), passive, exit-codes,
 # windows, user-file, files-gone, second-install, signed, hostile-log, lzma.
 # The environment names the programs: E2E_DIR (work directory, holds the
 # prefix), WINE_RUN, BUILDER_EXE (with setup.exe, uninstall.exe and the
@@ -104,11 +105,26 @@ expect_same_snapshot() {
 }
 
 robot() {
-  local script="$E2E_DIR/script.robot"
+  robot_from "$E2E_DIR/script.robot" "$@" || fail "robot script"
+}
+
+# Each argument as one word of a robot script.
+robot_words() {
+  local word words=()
+  for word in "$@"; do
+    word=${word//\\/\\\\}
+    words+=("\"${word//\"/\\\"}\"")
+  done
+  echo "${words[*]}"
+}
+
+# The robot with its script in the file SCRIPT; returns the robot's status.
+robot_from() {
+  local script=$1
+  shift
   printf '%s\n' "timeout $wait_ms" "$@" >"$script"
   wine_run "$ROBOT_EXE" --set "SETUP=$(windows_path "${setup_under_test:-$example_setup}")" \
-    --set "UNINSTALL=$destination\\uninstall.exe" "$(windows_path "$script")" ||
-    fail "robot script"
+    --set "UNINSTALL=$destination\\uninstall.exe" "$(windows_path "$script")"
 }
 
 # Through the wizard with every page shown; more steps may answer messages
@@ -125,6 +141,102 @@ install_example() {
     "wait-window Setup 122" "click 1" "wait-exit 0"
   [ -f "$destination_unix/uninstall.exe" ] || fail "setup.exe did not copy uninstall.exe"
   [ -f "$destination_unix/uninstall.log" ] || fail "setup.exe wrote no uninstall.log"
+}
+
+setup_log="$E2E_DIR/setup.log"
+setup_log_windows=$(windows_path "$setup_log")
+unattended_switches=("/dir=$destination" "/user=Erika Muster" "/company=Beispiel AG"
+  "/log=$setup_log_windows")
+
+# Without the robot, as a deployment script runs it: Wine hands on the exit
+# code's low 8 bits, enough to tell 0 from a failure.
+install_quietly() {
+  local code=0
+  rm -f "$setup_log"
+  wine_run "$example_setup" /quiet "${unattended_switches[@]}" -NORESTART || code=$?
+  [ "$code" -eq 0 ] || fail "setup.exe /quiet ended with $code (low 8 bits)"
+}
+
+# The log as text of this machine.
+log_text() {
+  iconv -f CP1252 -t UTF-8 "$1" | tr -d '\r'
+}
+
+# FILE LINE...: the log has each line whole.
+expect_log_lines() {
+  local file=$1 line text
+  shift
+  text=$(log_text "$file")
+  for line in "$@"; do
+    grep -qxF -- "$line" <<<"$text" || { echo "$text"; fail "$file has no line \"$line\""; }
+  done
+}
+
+# The Uninstall key's values for installation managers, the estimated size
+# from the application's files, and the setup log line by line.
+check_unattended_additions() {
+  local install=$destination\\ bytes=0 size menu profile programs
+  for file in "$PROGRAMS_DIR/beispiel.exe" "$SOURCE_DIR/examples/payload/liesmich.txt" \
+    "$PROGRAMS_DIR/beispieldienst.exe" "$SOURCE_DIR/examples/payload/vorlage.txt"; do
+    bytes=$((bytes + $(stat -c %s "$file")))
+  done
+  size=$(printf '0x%x' $(((bytes + 1023) / 1024)))
+  expect_values 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tolvanex Beispiel' \
+    "QuietUninstallString|REG_SZ|\"${install}uninstall.exe\" /quiet" \
+    "InstallLocation|REG_SZ|$install" "DisplayIcon|REG_SZ|${install}uninstall.exe" \
+    "EstimatedSize|REG_DWORD|$size" "NoModify|REG_DWORD|0x1" "NoRepair|REG_DWORD|0x1"
+  menu=$(find "$WINEPREFIX/drive_c/users" -path '*/Start Menu/Programs/Tolvanex Beispiel' -type d)
+  profile="C:\\users\\$(basename "${menu%%/AppData/*}")"
+  programs="$profile\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+  local expected
+  expected=$(cat <<LOG
+Zielordner: $destination | OK
+Ordner: ${install}Dienst | OK
+Ordner: ${install}Daten | OK
+Ordner: ${install}Daten\\Vorlagen | OK
+Deinstallationsprogramm: ${install}uninstall.exe | OK
+Datei: ${install}beispiel.exe | OK
+Datei: ${install}liesmich.txt | OK
+Datei: ${install}Dienst\\beispieldienst.exe | OK
+Datei: ${install}Daten\\Vorlagen\\vorlage.txt | OK
+Deinstallationseintrag: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tolvanex Beispiel | OK
+Shell-Ordner: $programs\\Tolvanex Beispiel | OK
+Verknüpfung: $programs\\Tolvanex Beispiel\\Tolvanex Beispiel.lnk | OK
+Verknüpfung: $profile\\Desktop\\Tolvanex Beispiel.lnk | OK
+Registrierungsschlüssel: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tolvanex Beispiel | OK
+Registrierungswert: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tolvanex Beispiel\\InstallDir | OK
+Registrierungswert: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tolvanex Beispiel\\Stufe | OK
+Registrierungswert: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tolvanex Beispiel\\Daten | OK
+Registrierungsschlüssel: HKEY_CURRENT_USER\\Software\\Tolvanex Beispiel | OK
+Registrierungswert: HKEY_CURRENT_USER\\Software\\Tolvanex Beispiel\\Benutzer | OK
+Registrierungswert: HKEY_CURRENT_USER\\Environment\\TOLVANEX_BEISPIEL | OK
+Dienst: TolvanexBeispiel | OK
+Exitcode: 0
+LOG
+)
+  local first
+  first=$(log_text "$setup_log" | head -n 1)
+  [[ $first == "Tolvanex Setup | Pfad: $(windows_path "$example_setup") | Befehlszeile: "*" /quiet \"/dir=$destination\" "* ]] ||
+    fail "the setup log begins otherwise: $first"
+  if ! diff -u <(echo "$expected") <(log_text "$setup_log" | tail -n +2) >"$E2E_DIR/log-difference.txt"; then
+    cat "$E2E_DIR/log-difference.txt"
+    fail "the setup log tells other things than the installation did"
+  fi
+}
+
+# The registered QuietUninstallString, run as a manager runs it, with a log.
+uninstall_as_registered() {
+  local command code=0
+  command=$(registry_values 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tolvanex Beispiel' \
+    "$registry_view" | sed -n 's/^QuietUninstallString|REG_SZ|//p')
+  [ -n "$command" ] || fail "no QuietUninstallString"
+  printf '@%s /log=%s\r\n@exit /b %%errorlevel%%\r\n' "$command" \
+    "$(windows_path "$E2E_DIR/uninstall.log")" >"$E2E_DIR/remove.cmd"
+  wine_run cmd /c "$(windows_path "$E2E_DIR/remove.cmd")" || code=$?
+  [ "$code" -eq "$1" ] || fail "the QuietUninstallString ended with $code, not $1"
+  expect_log_lines "$E2E_DIR/uninstall.log" "Meldung: Tolvanex Beispiel wurde erfolgreich von Ihrem Computer entfernt." \
+    "Dienst \"TolvanexBeispiel\": Entfernt." "Datei \"${destination}\\beispiel.exe\": Entfernt." \
+    "Exitcode: $1"
 }
 
 uninstall_quietly() {
@@ -379,10 +491,81 @@ remove-prefix)
   ;;
 quiet)
   snapshot "$E2E_DIR/before.txt"
-  install_example
+  install_quietly
   check_installation
+  check_unattended_additions
+  uninstall_as_registered 0
+  wait_until_gone "$destination_unix"
+  expect_same_snapshot
+  ;;
+passive)
+  snapshot "$E2E_DIR/before.txt"
+  rm -f "$setup_log"
+  robot "start \${SETUP} /passive $(robot_words "${unattended_switches[@]}")" "wait-exit 0"
+  check_installation
+  expect_log_lines "$setup_log" "Dienst: TolvanexBeispiel | OK" "Exitcode: 0"
   uninstall_quietly 0
   wait_until_gone "$destination_unix"
+  expect_same_snapshot
+  ;;
+exit-codes)
+  snapshot "$E2E_DIR/before.txt"
+  log_switch="/log=$setup_log_windows"
+  # Without /quiet or /passive the switches fill the pages, an unknown one is
+  # passed over, and the help is a message box.
+  robot "start \${SETUP} /bogus $(robot_words '/dir=D:\Anderswo' '/user=Max Muster' '/company=Muster KG')" \
+    "wait-window Setup 101" "click 1" "wait-window Setup 107" "click 1000" "click 1" \
+    "wait-window Setup 131" "click 1" "wait-window Setup 115" "expect-text 301 \"Max Muster\"" \
+    "expect-text 302 \"Muster KG\"" "click 1" "wait-window Setup 117" \
+    "expect-text 715 \"D:\\\\Anderswo\"" "click 2" "answer-msgbox yes" "wait-exit 0"
+  robot "start \${SETUP} /quiet /?" "answer-msgbox ok Setup" "wait-exit 0"
+  # A bad command line: nothing is done.
+  for bad in /bogus /dir=Programme /user= -SILENT; do
+    rm -f "$setup_log"
+    robot "start \${SETUP} /quiet $(robot_words "$bad" "$log_switch")" "wait-exit 1639"
+    expect_log_lines "$setup_log" "Ungültiges Argument: $bad" "Exitcode: 1639"
+    [ "$(log_text "$setup_log" | wc -l)" -eq 3 ] || fail "more than the bad argument was logged"
+  done
+  robot "start \${SETUP} /passive $(robot_words '/log=C:\Fehlt\setup.log')" "wait-exit 1639"
+  [ ! -e "$destination_unix" ] || fail "a bad command line installed something"
+  # A damaged payload: the archive's directory at its end is cut off.
+  head -c $(($(stat -c %s "$example_setup") - 2000)) "$example_setup" >"$E2E_DIR/damaged-setup.exe"
+  rm -f "$setup_log"
+  setup_under_test="$E2E_DIR/damaged-setup.exe" robot "start \${SETUP} /quiet $(robot_words "$log_switch")" \
+    "wait-exit 1620"
+  expect_log_lines "$setup_log" "Meldung: Setup-Archiv beschädigt!" "Exitcode: 1620"
+  # A second setup of the application while the first shows its wizard.
+  touch "$E2E_DIR/first-ready"
+  robot_from "$E2E_DIR/first.robot" "start \${SETUP}" "wait-window Setup 101" \
+    "delete-file $(windows_path "$E2E_DIR/first-ready")" "timeout 600000" "answer-msgbox yes" \
+    "wait-exit 0" >"$E2E_DIR/first.txt" 2>&1 &
+  first=$!
+  for _ in $(seq $((wait_ms / 100 > 600 ? wait_ms / 100 : 600))); do
+    [ -e "$E2E_DIR/first-ready" ] && kill -0 "$first" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ ! -e "$E2E_DIR/first-ready" ] || { cat "$E2E_DIR/first.txt"; fail "the first setup showed no wizard"; }
+  rm -f "$setup_log"
+  robot "start \${SETUP} /quiet $(robot_words "$log_switch")" "wait-exit 1618"
+  expect_log_lines "$setup_log" "Meldung: Das Setup von Tolvanex Beispiel wird bereits ausgeführt.  Bitte warten Sie, bis es beendet ist, und versuchen Sie es erneut." \
+    "Exitcode: 1618"
+  robot "start \${SETUP}" \
+    "answer-msgbox ok Setup \"Das Setup von Tolvanex Beispiel wird bereits ausgeführt.\\n\\nBitte warten Sie, bis es beendet ist, und versuchen\\nSie es erneut.\"" \
+    "wait-exit 0"
+  robot "wait-window Setup 101" "click 2"
+  wait "$first" || { cat "$E2E_DIR/first.txt"; fail "the first setup did not end when cancelled"; }
+  # An item that cannot be made: a file where a folder goes.
+  mkdir -p "$destination_unix"
+  echo "kein Ordner" >"$destination_unix/Daten"
+  rm -f "$setup_log"
+  robot "start \${SETUP} /quiet $(robot_words "${unattended_switches[@]}")" "wait-exit 1603"
+  log_text "$setup_log" | grep -qF "Ordner: $destination\\Daten | Fehler " ||
+    { log_text "$setup_log"; fail "the folder that could not be made is not logged"; }
+  log_text "$setup_log" | grep -q "vorlage.txt | Fehler [1-9]" || fail "the file not copied is not logged"
+  expect_log_lines "$setup_log" "Datei: $destination\\beispiel.exe | OK" "Exitcode: 1603"
+  uninstall_quietly 1
+  wait_until_gone "$destination_unix/uninstall.exe"
+  rm -r "$destination_unix"
   expect_same_snapshot
   ;;
 windows)
@@ -400,7 +583,7 @@ user-file)
   echo "meine Notizen" >"$destination_unix/notizen.txt"
   robot "start \${UNINSTALL}" "$confirmation" \
     "answer-msgbox ok Deinstallation \"Tolvanex Beispiel wurde von Ihrem Computer entfernt. Folgende Elemente konnten jedoch nicht entfernt werden:\\n\\nOrdner \\\"${destination//\\/\\\\}\\\": Der Ordner ist nicht leer.\\n\\nSie können diese Elemente selbst entfernen.\"" \
-    "wait-exit 1"
+    "wait-exit 0"
   wait_until_gone "$destination_unix/uninstall.exe"
   [ "$(ls -A "$destination_unix")" = notizen.txt ] ||
     fail "the folder holds more than the user's file: $(ls -A "$destination_unix")"

@@ -183,3 +183,71 @@ TEST(RunRemovalPlan, RunsWithoutAProgressCallback) {
 }
 
 } // namespace
+
+namespace {
+
+struct ExitCase {
+    const char* description;
+    std::vector<RemovalFailure> failures;
+    int expected;
+};
+
+RemovalFailure Kept(RemovalKind kind, RemovalOutcome outcome) {
+    return RemovalFailure{RemovalStep{kind, "C:\\App", RegistryRoot::LocalMachine, "", false},
+                          RemovalResult{outcome, 0}};
+}
+
+TEST(ExitCodeFor, FoldersKeptForAUsersFilesAloneAreSuccess) {
+    const ExitCase cases[] = {
+        {"nothing remains", {}, kExitRemoved},
+        {"a folder holds a user's file",
+         {Kept(RemovalKind::Folder, RemovalOutcome::NotEmpty)},
+         kExitRemoved},
+        {"the destination and a shell folder hold a user's files",
+         {Kept(RemovalKind::DestinationFolder, RemovalOutcome::NotEmpty),
+          Kept(RemovalKind::ShellFolder, RemovalOutcome::NotEmpty)},
+         kExitRemoved},
+        {"a file in use keeps its folder",
+         {Kept(RemovalKind::File, RemovalOutcome::InUse),
+          Kept(RemovalKind::Folder, RemovalOutcome::NotEmpty)},
+         kExitIncomplete},
+        {"a refused folder", {Kept(RemovalKind::Folder, RemovalOutcome::Refused)}, kExitIncomplete},
+        {"a folder that could not be removed otherwise",
+         {Kept(RemovalKind::Folder, RemovalOutcome::AccessDenied)},
+         kExitIncomplete},
+        {"a registry key with subkeys",
+         {Kept(RemovalKind::RegistryKey, RemovalOutcome::NotEmpty)},
+         kExitIncomplete},
+        {"a file that existed before",
+         {Kept(RemovalKind::File, RemovalOutcome::ExistedBefore)},
+         kExitIncomplete},
+    };
+    for (const ExitCase& c : cases) {
+        RemovalReport report{c.failures};
+        EXPECT_EQ(ExitCodeFor(report), c.expected) << c.description;
+    }
+}
+
+TEST(RunRemovalPlan, TellsWhatBecameOfEveryStepInOrder) {
+    struct Seen {
+        std::vector<std::pair<std::string, RemovalOutcome>> steps;
+    } seen;
+    RemovalPlan plan;
+    plan.steps = {Step(RemovalKind::File, "C:\\App\\a.txt"), Step(RemovalKind::Folder, "C:\\"),
+                  Step(RemovalKind::File, "")};
+    RemovalCallbacks callbacks{
+        [](const RemovalStep&, void*) {
+            return RemovalResult{RemovalOutcome::Removed, 0};
+        },
+        nullptr, &seen,
+        [](const RemovalStep& step, const RemovalResult& result, void* context) {
+            static_cast<Seen*>(context)->steps.emplace_back(step.target, result.outcome);
+        }};
+    RunRemovalPlan(plan, kProtected, callbacks);
+    EXPECT_EQ(seen.steps, (std::vector<std::pair<std::string, RemovalOutcome>>{
+                              {"C:\\App\\a.txt", RemovalOutcome::Removed},
+                              {"C:\\", RemovalOutcome::Refused},
+                              {"", RemovalOutcome::Removed}}));
+}
+
+} // namespace

@@ -54,3 +54,29 @@ TEST(FormatCleanupArguments, GivesWhatParseUninstallOptionsReads) {
 }
 
 } // namespace
+
+namespace {
+
+struct LogCase {
+    const char* commandLine;
+    const char* logPath;
+    UninstallMode mode;
+};
+
+TEST(ParseUninstallOptions, ReadsTheLogPath) {
+    const LogCase cases[] = {
+        {"uninstall.exe /quiet /log=C:\\u.log", "C:\\u.log", UninstallMode::Quiet},
+        {"uninstall.exe /LOG=\"C:\\Mit Blank\\u.log\"", "C:\\Mit Blank\\u.log",
+         UninstallMode::Interactive},
+        {"uninstall.exe \"/log=C:\\a b.log\" /quiet", "C:\\a b.log", UninstallMode::Quiet},
+        {"uninstall.exe /log=", "", UninstallMode::Interactive},
+        {"uninstall.exe /logfile", "", UninstallMode::Interactive},
+    };
+    for (const LogCase& c : cases) {
+        UninstallOptions options = ParseUninstallOptions(c.commandLine);
+        EXPECT_EQ(options.logPath, c.logPath) << c.commandLine;
+        EXPECT_EQ(options.mode, c.mode) << c.commandLine;
+    }
+}
+
+} // namespace

@@ -7,8 +7,10 @@
 #include "archive/archive_reader.h"
 #include "archive/payload_format.h"
 #include "archive/setup_archive.h"
+#include "system/files.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/progress_line.h"
+#include "tools/builder/terminal_text.h"
 
 namespace {
 
@@ -101,7 +103,7 @@ bool PrintEntry(SetupArchive&, int index, const ArchiveEntryInfo& info, void*) {
            static_cast<unsigned>((date >> 9) + 1980), static_cast<unsigned>((date >> 5) & 0x0F),
            static_cast<unsigned>(date & 0x1F), static_cast<unsigned>(time >> 11),
            static_cast<unsigned>((time >> 5) & 0x3F), static_cast<unsigned>((time & 0x1F) * 2),
-           info.name);
+           ShownText(info.name).c_str());
     return true;
 }
 
@@ -152,14 +154,39 @@ bool SumEntry(SetupArchive&, int, const ArchiveEntryInfo& info, void* context) {
     return true;
 }
 
+// The first folder or file on the way from the target directory to the
+// entry's file that is a link (a symbolic link or junction); empty when
+// none is. Extracting never writes through one: what it points to may lie
+// anywhere.
+std::string LinkOnTheWay(const char* directory, const char* name) {
+    std::string path = directory;
+    for (const char* part = name; *part != '\0';) {
+        const size_t length = strcspn(part, "/\\");
+        path += "/";
+        path.append(part, length);
+        if (IsFileSystemLink(path.c_str())) {
+            return path;
+        }
+        part += length;
+        part += *part != '\0' ? 1 : 0;
+    }
+    return std::string();
+}
+
 bool ExtractOne(SetupArchive& archive, int index, const ArchiveEntryInfo& info, void* context) {
     ExtractRun* run = static_cast<ExtractRun*>(context);
-    const bool extracted = archive.ExtractEntry(index, run->directory, false, CountExtractedBytes);
+    const std::string link = LinkOnTheWay(run->directory, info.name);
+    const bool extracted =
+        link.empty() && archive.ExtractEntry(index, run->directory, false, CountExtractedBytes);
     ClearProgress(extractProgress);
     if (extracted) {
-        printf("%5d  ok      %s\n", index, info.name);
+        printf("%5d  ok      %s\n", index, ShownText(info.name).c_str());
+    } else if (!link.empty()) {
+        printf("%5d  FAILED  %s: a link on the way, not followed: %s\n", index,
+               ShownText(info.name).c_str(), ShownText(link).c_str());
+        ++run->failed;
     } else {
-        printf("%5d  FAILED  %s: %s\n", index, info.name,
+        printf("%5d  FAILED  %s: %s\n", index, ShownText(info.name).c_str(),
                DescribeFailure(archive.GetLastExtractFailure()));
         ++run->failed;
     }

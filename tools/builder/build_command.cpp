@@ -4,8 +4,10 @@
 // builder numbers and lists in the payload's setup.ini itself.
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -14,15 +16,20 @@
 #include <windows.h>
 #endif
 
+#include "archive/payload_format.h"
 #include "script/ini_file.h"
 #include "script/setup_script.h"
 #include "script/uninstall_log_format.h"
+#include "system/bounded_text.h"
 #include "tools/builder/build_script.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/installer_output.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
+#include "tools/builder/setup_script_generation.h"
+#include "tools/builder/temporary_output.h"
+#include "tools/builder/terminal_text.h"
 
 namespace fs = std::filesystem;
 
@@ -81,12 +88,14 @@ bool ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
     return options->scriptPath != nullptr;
 }
 
-// "FILE:LINE: error: TEXT", as compilers write it (no line for 0).
+// "FILE:LINE: error: TEXT", as compilers write it (no line for 0); control
+// characters of names shown escaped.
 void ReportError(const std::string& file, int line, const std::string& text) {
     if (line > 0) {
-        fprintf(stderr, "%s:%d: error: %s\n", file.c_str(), line, text.c_str());
+        fprintf(stderr, "%s:%d: error: %s\n", ShownText(file).c_str(), line,
+                ShownText(text).c_str());
     } else {
-        fprintf(stderr, "%s: error: %s\n", file.c_str(), text.c_str());
+        fprintf(stderr, "%s: error: %s\n", ShownText(file).c_str(), ShownText(text).c_str());
     }
 }
 
@@ -222,7 +231,29 @@ std::string ItemKey(const char* format, int index) {
     return key;
 }
 
-bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
+// The first entry of each key, by its key in lower case: one look-up per
+// item instead of a walk over the section.
+std::map<std::string, const ScriptEntry*> IndexEntries(const ScriptSection& section) {
+    std::map<std::string, const ScriptEntry*> index;
+    for (const ScriptEntry& entry : section.entries) {
+        std::string key = entry.key;
+        for (char& c : key) {
+            c = LowerAscii(c);
+        }
+        index.emplace(key, &entry);
+    }
+    return index;
+}
+
+const ScriptEntry* Lookup(const std::map<std::string, const ScriptEntry*>& index,
+                          const std::string& key) {
+    const auto found = index.find(key);
+    return found != index.end() ? found->second : nullptr;
+}
+
+// The application files of [sources]; `supportEntries` entries are in the
+// payload beside them.
+bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources, size_t supportEntries,
                         std::vector<SourceFile>* files) {
     const std::string& script = run.document->path;
     const ScriptEntry* countEntry = FindEntry(sources, kCountKey);
@@ -233,15 +264,21 @@ bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
     char* end = nullptr;
     const std::string countText = ProfileValue(*countEntry);
     const long count = strtol(countText.c_str(), &end, 10);
-    if (countText.empty() || *end != '\0' || count < 0 || count > 0xFFFF) {
+    // Each item gives one file at least.
+    if (countText.empty() || *end != '\0' || count < 0 ||
+        count > static_cast<long>(payload_format::kMaxEntries)) {
         ReportError(script, countEntry->line, "[sources] count is not a number of items");
         return false;
     }
+    const std::map<std::string, const ScriptEntry*> index = IndexEntries(sources);
+    const size_t limit = payload_format::kMaxEntries > supportEntries
+                             ? payload_format::kMaxEntries - supportEntries
+                             : 0;
     for (int i = 0; i < count; ++i) {
         const std::string fromKey = ItemKey(kSourceFromKey, i);
         const std::string toKey = ItemKey(kSourceToKey, i);
-        const ScriptEntry* from = FindEntry(sources, fromKey.c_str());
-        const ScriptEntry* to = FindEntry(sources, toKey.c_str());
+        const ScriptEntry* from = Lookup(index, fromKey);
+        const ScriptEntry* to = Lookup(index, toKey);
         if (from == nullptr || to == nullptr || ProfileValue(*from).empty()) {
             ReportError(script, from != nullptr ? from->line : countEntry->line,
                         "[sources] item " + std::to_string(i) + " needs " + fromKey + " and " +
@@ -250,81 +287,12 @@ bool CollectSourceItems(const BuildRun& run, const ScriptSection& sources,
         }
         std::string problem;
         if (!CollectSources(run.scriptDirectory.string(), ProfileValue(*from), ProfileValue(*to),
-                            from->line, files, &problem)) {
+                            from->line, limit, files, &problem)) {
             ReportError(script, from->line, problem);
             return false;
         }
     }
     return true;
-}
-
-ScriptEntry GeneratedEntry(const std::string& key, const std::string& value, int line) {
-    ScriptEntry entry;
-    entry.key = key;
-    entry.value = value;
-    entry.line = line;
-    return entry;
-}
-
-// The payload's setup.ini: the script without [build] and [sources], its
-// [folders] completed and its [files] written from the sources.
-ScriptDocument GenerateSetupScript(const ScriptDocument& script, const ScriptSection& sources,
-                                   const std::vector<SourceFile>& files) {
-    const ScriptSection* listed = FindSection(script, kFoldersSection);
-    std::vector<std::string> listedFolders;
-    if (listed != nullptr) {
-        const ScriptEntry* count = FindEntry(*listed, kCountKey);
-        const int n = count != nullptr ? atoi(ProfileValue(*count).c_str()) : 0;
-        for (int j = 1; j <= n; ++j) {
-            const ScriptEntry* entry = FindEntry(*listed, std::to_string(j).c_str());
-            if (entry != nullptr && !ProfileValue(*entry).empty()) {
-                listedFolders.push_back(ProfileValue(*entry));
-            }
-        }
-    }
-    std::vector<std::string> targets;
-    for (const SourceFile& file : files) {
-        targets.push_back(file.target);
-    }
-    const std::vector<std::string> folders = PlanFolders(listedFolders, targets);
-
-    ScriptSection folderSection{
-        kFoldersSection, listed != nullptr ? listed->line : sources.line, {}};
-    folderSection.entries.push_back(
-        GeneratedEntry(kCountKey, std::to_string(folders.size()), folderSection.line));
-    for (size_t j = 0; j < folders.size(); ++j) {
-        folderSection.entries.push_back(
-            GeneratedEntry(std::to_string(j + 1), folders[j], folderSection.line));
-    }
-    ScriptSection fileSection{kFilesSection, sources.line, {}};
-    for (size_t k = 0; k < files.size(); ++k) {
-        fileSection.entries.push_back(
-            GeneratedEntry(std::to_string(k + 1), files[k].target, files[k].line));
-    }
-
-    ScriptDocument payload;
-    payload.path = script.path;
-    bool foldersPlaced = false;
-    for (const ScriptSection& section : script.sections) {
-        if (EqualNamesIgnoringCase(section.name, kBuildSection) ||
-            EqualNamesIgnoringCase(section.name, kSourcesSection)) {
-            continue;
-        }
-        if (EqualNamesIgnoringCase(section.name, kFoldersSection)) {
-            if (!foldersPlaced) {
-                payload.sections.push_back(folderSection);
-                payload.sections.push_back(fileSection);
-                foldersPlaced = true;
-            }
-            continue;
-        }
-        payload.sections.push_back(section);
-    }
-    if (!foldersPlaced) {
-        payload.sections.push_back(folderSection);
-        payload.sections.push_back(fileSection);
-    }
-    return payload;
 }
 
 // Without [sources] the script goes as written; [build] "file_N" keys give
@@ -342,7 +310,8 @@ bool CollectListedFiles(const BuildRun& run, BuildSettings* settings) {
         if (!ResolveBuildFile(run, entry.key.c_str(), nullptr, &path)) {
             return false;
         }
-        settings->entries.push_back({entry.key, path, {}});
+        settings->entries.push_back(
+            {entry.key, path, {}, run.document->path + ":" + std::to_string(entry.line)});
     }
     return true;
 }
@@ -427,12 +396,15 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
         return false;
     }
     std::vector<SourceFile> files;
-    if (!CollectSourceItems(run, *sources, &files)) {
+    // setup.ini comes in beside the support files.
+    if (!CollectSourceItems(run, *sources, settings->entries.size() + 1, &files)) {
         return false;
     }
     for (size_t k = 0; k < files.size(); ++k) {
-        settings->entries.push_back(
-            {kAppEntryPrefix + std::to_string(k + 1), files[k].sourcePath, {}});
+        settings->entries.push_back({kAppEntryPrefix + std::to_string(k + 1),
+                                     files[k].sourcePath,
+                                     {},
+                                     script.path + ":" + std::to_string(files[k].line)});
     }
     *payloadScript = GenerateSetupScript(script, *sources, files);
     return true;
@@ -453,7 +425,9 @@ bool ReportFindings(const ScriptDocument& script, const ScriptDocument& payloadS
     std::vector<Finding> findings;
     CheckScript(script, options, &findings);
     for (Finding& finding : findings) {
-        finding.error = finding.error || werror;
+        if (werror) {
+            finding.severity = Severity::Error;
+        }
         fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
     return !HasErrors(findings, werror);
@@ -479,6 +453,23 @@ int WriteInstallerFile(const BuildSettings& settings, bool quiet) {
 
 } // namespace
 
+bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScript) {
+    const ScriptSection* sources = FindSection(script, kSourcesSection);
+    if (sources == nullptr) {
+        return false;
+    }
+    BuildRun run{&script, FindSection(script, kBuildSection), fs::path(script.path).parent_path()};
+    if (run.scriptDirectory.empty()) {
+        run.scriptDirectory = ".";
+    }
+    std::vector<SourceFile> files;
+    if (!CollectSourceItems(run, *sources, &files)) {
+        return false;
+    }
+    *setupScript = GenerateSetupScript(script, *sources, files);
+    return true;
+}
+
 int RunBuildCommand(int argc, char** argv) {
     BuildOptions options;
     if (!ParseBuildOptions(argc, argv, &options)) {
@@ -500,6 +491,17 @@ int RunBuildCommand(int argc, char** argv) {
     if (!PlanBuild(run, options, &settings, &payloadScript)) {
         return kExitEntriesFailed;
     }
+    std::vector<std::string> inputs{options.scriptPath, settings.stubPath};
+    for (const PackEntry& entry : settings.entries) {
+        inputs.push_back(entry.sourcePath);
+    }
+    const std::string input = InputNamedAsOutput(settings.outPath, inputs);
+    if (!input.empty()) {
+        ReportError(settings.outPath, 0,
+                    "the installer would replace an input of the build (" + input +
+                        "); nothing written");
+        return kExitEntriesFailed;
+    }
     std::error_code folderError;
     const fs::path outFolder = fs::path(settings.outPath).parent_path();
     if (!outFolder.empty() && !fs::is_directory(outFolder, folderError) &&
@@ -508,6 +510,12 @@ int RunBuildCommand(int argc, char** argv) {
         return kExitEntriesFailed;
     }
     const std::string text = FormatScriptText(payloadScript);
+    if (int line = 0; !ReadsBackAsWritten(payloadScript, text, &line)) {
+        ReportError(script.path, line,
+                    "the setup.ini written from here would read back otherwise (a name or value "
+                    "that ends a line or opens a section)");
+        return kExitEntriesFailed;
+    }
     settings.entries.insert(settings.entries.begin(), PackEntry{kSetupScriptFile, {}, text});
     if (!ReportFindings(script, payloadScript, settings.entries, options.werror)) {
         return kExitEntriesFailed;

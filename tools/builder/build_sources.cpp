@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -88,26 +90,36 @@ bool HasWildcard(const std::string& part) {
     return part.find_first_of("*?") != std::string::npos;
 }
 
-// "*" any run of characters, "?" one character, byte-wise.
+} // namespace
+
+// "*" any run of characters, "?" one character, byte-wise. Only the last
+// star is ever gone back to: a later star matches wherever an earlier one
+// would let it, so the work grows with the name times the pattern, never
+// exponentially with the stars.
 bool MatchName(const char* pattern, const char* name) {
-    if (*pattern == '\0') {
-        return *name == '\0';
-    }
-    if (*pattern == '*') {
-        for (const char* rest = name;; ++rest) {
-            if (MatchName(pattern + 1, rest)) {
-                return true;
-            }
-            if (*rest == '\0') {
-                return false;
-            }
+    const char* star = nullptr;   // the last star passed
+    const char* resume = nullptr; // where the name goes on after it
+    while (*name != '\0') {
+        if (*pattern == '*') {
+            star = pattern++;
+            resume = name;
+        } else if (*pattern != '\0' && (*pattern == '?' || *pattern == *name)) {
+            ++pattern;
+            ++name;
+        } else if (star != nullptr) {
+            pattern = star + 1;
+            name = ++resume;
+        } else {
+            return false;
         }
     }
-    if (*name == '\0') {
-        return false;
+    while (*pattern == '*') {
+        ++pattern;
     }
-    return (*pattern == '?' || *pattern == *name) && MatchName(pattern + 1, name + 1);
+    return *pattern == '\0';
 }
+
+namespace {
 
 std::vector<std::string> SplitParts(const std::string& path) {
     std::vector<std::string> parts;
@@ -137,15 +149,27 @@ struct Walk {
     std::vector<std::string> parts;
     std::vector<Match>* matches;
     std::error_code error;
+    size_t room = 0;   // matches that may still be added
+    bool full = false; // one more matched than there was room for
 };
+
+// Adds a match while there is room: the walk stops at the limit instead of
+// listing a tree far larger than a payload holds.
+void AddMatch(Match match, Walk* walk) {
+    if (walk->matches->size() >= walk->room) {
+        walk->full = true;
+        return;
+    }
+    walk->matches->push_back(std::move(match));
+}
 
 // Every regular file below directory, paths kept relative to anchor.
 void AddTree(const fs::path& directory, const fs::path& anchor, Walk* walk) {
     std::error_code error;
-    for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::recursive_directory_iterator it(directory, error), end;
+         !error && !walk->full && it != end; it.increment(error)) {
         if (it->is_regular_file(error)) {
-            walk->matches->push_back({it->path(), it->path().lexically_relative(anchor)});
+            AddMatch({it->path(), it->path().lexically_relative(anchor)}, walk);
         }
     }
     if (error && !walk->error) {
@@ -166,8 +190,8 @@ void MatchParts(const fs::path& directory, size_t index, const fs::path& anchor,
         }
         MatchParts(directory, index + 1, from, walk);
         std::error_code error;
-        for (fs::recursive_directory_iterator it(directory, error), end; !error && it != end;
-             it.increment(error)) {
+        for (fs::recursive_directory_iterator it(directory, error), end;
+             !error && !walk->full && it != end; it.increment(error)) {
             if (it->is_directory(error)) {
                 MatchParts(it->path(), index + 1, from, walk);
             }
@@ -175,16 +199,16 @@ void MatchParts(const fs::path& directory, size_t index, const fs::path& anchor,
         return;
     }
     std::error_code error;
-    for (fs::directory_iterator it(directory, error), end; !error && it != end;
+    for (fs::directory_iterator it(directory, error), end; !error && !walk->full && it != end;
          it.increment(error)) {
         std::string name;
         if (!ScriptText(it->path().filename(), &name) || !MatchName(part.c_str(), name.c_str())) {
             continue;
         }
         if (last && it->is_regular_file(error)) {
-            walk->matches->push_back({it->path(), anchor.empty()
-                                                      ? it->path().filename()
-                                                      : it->path().lexically_relative(anchor)});
+            AddMatch({it->path(), anchor.empty() ? it->path().filename()
+                                                 : it->path().lexically_relative(anchor)},
+                     walk);
         } else if (!last && it->is_directory(error)) {
             MatchParts(it->path(), index + 1, anchor, walk);
         }
@@ -211,6 +235,56 @@ std::string JoinTarget(const std::string& folder, const std::string& kept) {
         target.push_back(c == '/' ? '\\' : c);
     }
     return target;
+}
+
+// Why Windows cannot take a part of a kept path as a file or folder name;
+// null when it can. `part` is CP1252.
+const char* WindowsNameProblem(const std::string& part) {
+    for (char c : part) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20) {
+            return "a control character";
+        }
+        if (strchr("<>:\"|?*", c) != nullptr) {
+            return "a character Windows forbids in names (< > : \" | ? *)";
+        }
+    }
+    if (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
+        return "a trailing dot or blank, which Windows drops";
+    }
+    // Device names stay devices with any extension ("NUL.txt"); COM and LPT
+    // also with the superscript digits of CP1252.
+    std::string base = part.substr(0, part.find('.'));
+    while (!base.empty() && base.back() == ' ') {
+        base.pop_back();
+    }
+    for (char& c : base) {
+        c = LowerAscii(c);
+    }
+    for (const char* device : {"con", "prn", "aux", "nul"}) {
+        if (base == device) {
+            return "a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1, ...)";
+        }
+    }
+    if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+        strchr("123456789\xb9\xb2\xb3", base[3]) != nullptr && base[3] != '\0') {
+        return "a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1, ...)";
+    }
+    return nullptr;
+}
+
+// The first part of a kept path ("/" separated) that Windows cannot take.
+const char* KeptPathProblem(const std::string& kept) {
+    size_t begin = 0;
+    while (begin <= kept.size()) {
+        size_t end = kept.find('/', begin);
+        end = end == std::string::npos ? kept.size() : end;
+        if (const char* problem = WindowsNameProblem(kept.substr(begin, end - begin))) {
+            return problem;
+        }
+        begin = end + 1;
+    }
+    return nullptr;
 }
 
 bool Readable(const std::string& path) {
@@ -286,14 +360,15 @@ std::string FileSystemPath(const std::string& scriptPath) {
 }
 
 bool CollectSources(const std::string& baseDirectory, const std::string& pattern,
-                    const std::string& targetFolder, int line, std::vector<SourceFile>* files,
-                    std::string* problem) {
+                    const std::string& targetFolder, int line, size_t limit,
+                    std::vector<SourceFile>* files, std::string* problem) {
     // Names are matched as CP1252, like the pattern; the fixed folders before
     // the first wildcard are taken as the file system names them.
     const std::string fsPattern = FileSystemPath(pattern);
     Walk walk{SplitParts(pattern), nullptr, {}};
     std::vector<Match> matches;
     walk.matches = &matches;
+    walk.room = limit > files->size() ? limit - files->size() : 0;
     const bool absolute = !fsPattern.empty() && (fsPattern[0] == '/' || fsPattern[0] == '\\' ||
                                                  (fsPattern.size() > 1 && fsPattern[1] == ':'));
     fs::path base = absolute ? fs::path(fsPattern).root_path() : fs::path(baseDirectory);
@@ -310,11 +385,16 @@ bool CollectSources(const std::string& baseDirectory, const std::string& pattern
         if (fs::is_directory(base, error)) {
             AddTree(base, base, &walk);
         } else if (fs::is_regular_file(base, error)) {
-            matches.push_back({base, base.filename()});
+            AddMatch({base, base.filename()}, &walk);
         }
     } else if (fs::is_directory(base, error)) {
         walk.parts.erase(walk.parts.begin(), walk.parts.begin() + first);
         MatchParts(base, 0, fs::path(), &walk);
+    }
+    if (walk.full) {
+        *problem = pattern + ": more files than a payload holds (65,534 entries, setup.ini and the "
+                             "support files included)";
+        return false;
     }
     if (walk.error) {
         *problem = base.string() + ": " + walk.error.message();
@@ -330,6 +410,10 @@ bool CollectSources(const std::string& baseDirectory, const std::string& pattern
         std::string source;
         if (!ScriptText(match.kept, &kept) || !NarrowPath(match.path, &source)) {
             *problem = match.path.string() + ": name cannot be written in CP1252";
+            return false;
+        }
+        if (const char* nameProblem = KeptPathProblem(kept)) {
+            *problem = source + ": name setup.exe cannot create on Windows: " + nameProblem;
             return false;
         }
         if (!Readable(source)) {

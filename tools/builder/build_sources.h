@@ -21,11 +21,19 @@ struct SourceFile {
 // below it. `targetFolder` is the folder the files go to; a "\\" is put
 // between it and the kept path unless it ends in one, in "/" or in a
 // placeholder. `pattern` and `targetFolder` are CP1252. False with *problem
-// when nothing matches, a file cannot be read, or a name cannot be written
-// in CP1252.
+// when nothing matches, a file cannot be read, a name cannot be written in
+// CP1252 or is one setup.exe cannot create on Windows (a control character,
+// one of < > : " | ? *, a device name such as NUL or COM1 with or without an
+// extension, a trailing dot or blank), or when `files` would hold more than
+// `limit` files: the walk stops there.
 bool CollectSources(const std::string& baseDirectory, const std::string& pattern,
-                    const std::string& targetFolder, int line, std::vector<SourceFile>* files,
-                    std::string* problem);
+                    const std::string& targetFolder, int line, size_t limit,
+                    std::vector<SourceFile>* files, std::string* problem);
+
+// Whether a file or folder name matches a pattern part: "*" any run of
+// characters, "?" one character, byte-wise. Work grows with the name's
+// length times the pattern's.
+bool MatchName(const char* pattern, const char* name);
 
 // The folders below their root (a placeholder, a drive or nothing) that the
 // targets lie in, after `listed` (kept first, in their order), each parent

@@ -25,6 +25,14 @@ int ReportUsageError();
 // Prints "tolvanex-build: SUBJECT: REASON" to stderr.
 void ReportProblem(const char* subject, const char* reason);
 
+struct ScriptDocument;
+
+// The setup.ini `build` makes of a build script with [sources], its files
+// collected as `build` collects them (with the same messages when they
+// cannot be), without reading or packing them. False when the script has no
+// [sources] or they cannot be collected.
+bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScript);
+
 // One payload entry: the file at sourcePath, or `data` when sourcePath is
 // empty.
 using PackEntry = InstallerEntry;

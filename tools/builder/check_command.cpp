@@ -18,13 +18,14 @@ namespace {
 
 const char kCheckUsage[] =
     "Usage: tolvanex-build check FILE [--werror]\n"
+    "       tolvanex-build check --list\n"
     "\n"
     "Checks FILE for what setup.exe would do otherwise than its author most\n"
     "likely meant. FILE is a setup.ini, a build script (one with [build] or\n"
     "[sources]), or a built installer, whose setup.ini is checked together with\n"
     "its payload's entries. One line per finding:\n"
     "  FILE:LINE: warning: TEXT [name]   (or error:)\n"
-    "--werror turns warnings into errors.\n"
+    "--werror turns warnings into errors. --list prints every check.\n"
     "\n"
     "Exit codes: 0 clean or warnings only; 1 errors; 2 wrong arguments or a\n"
     "file that cannot be read.\n"
@@ -59,18 +60,19 @@ constexpr int64_t kFarEndRecordSearch = int64_t{64} << 20;
 
 // An installer whose end record lies further from the file's end than
 // setup.exe searches (a large certificate table behind it) opens nowhere.
-bool IsPayloadOutOfReach(const char* path) {
+bool IsPayloadOutOfReach(const char* path, std::vector<Finding>* findings) {
     int64_t distance = 0;
     if (!LocateEndRecord(path, kFarEndRecordSearch, &distance) ||
         distance <= payload_format::kEndRecordSearchLimit) {
         return false;
     }
-    std::fprintf(stderr,
-                 "%s: error: the payload's end record lies %lld bytes before the file's end, "
-                 "beyond the %lld bytes setup.exe searches: it will not find its payload "
-                 "[end-record-out-of-reach]\n",
-                 path, static_cast<long long>(distance),
-                 static_cast<long long>(payload_format::kEndRecordSearchLimit));
+    const char* name = "end-record-out-of-reach";
+    findings->push_back({path, 0, FindCheck(name)->severity,
+                         "the payload's end record lies " + std::to_string(distance) +
+                             " bytes before the file's end, beyond the " +
+                             std::to_string(payload_format::kEndRecordSearchLimit) +
+                             " bytes setup.exe searches: it will not find its payload",
+                         name});
     return true;
 }
 
@@ -116,6 +118,9 @@ int RunCheckCommand(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--werror") == 0) {
             warningsAsErrors = true;
+        } else if (std::strcmp(argv[i], "--list") == 0 && argc == 1) {
+            std::fputs(DescribeChecks().c_str(), stdout);
+            return kExitSuccess;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kCheckUsage, stdout);
             std::fputs(DescribeAssumedPlaceholderLengths().c_str(), stdout);
@@ -134,7 +139,10 @@ int RunCheckCommand(int argc, char** argv) {
     std::string error;
     CheckOptions options;
     Payload payload;
-    int unreadableEntries = 0;
+    std::vector<Finding> findings;
+    std::string bytes;
+    ScriptDocument generated;
+    bool outOfReach = false;
     ArchiveReader* reader = OpenArchive(file);
     if (reader != nullptr) {
         const bool read = ReadPayload(reader, file, &payload);
@@ -147,33 +155,49 @@ int RunCheckCommand(int argc, char** argv) {
             return kExitEntriesFailed;
         }
         if (!ParseScriptDocument(payload.script, std::string(file) + "(" + kSetupScriptFile + ")",
-                                 &document, &error)) {
+                                 &document, &error, ScriptBytes::AsSetupExe)) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return kExitEntriesFailed;
         }
         options.payloadEntries = &payload.entries;
-        unreadableEntries = ReportUnreadableMethods(file);
-    } else if (IsPayloadOutOfReach(file)) {
-        return kExitEntriesFailed;
+        options.setupBytes = &payload.script;
+    } else if (IsPayloadOutOfReach(file, &findings)) {
+        // Nothing behind it can be read as setup.exe would.
+        outOfReach = true;
     } else {
-        if (!ReadScriptDocument(file, &document, &error)) {
+        if (!ReadScriptBytes(file, &bytes, &error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
-            // A file that cannot be read is a wrong argument (its message
-            // names no line); a character its code page lacks is the
-            // script's fault.
-            const std::string unreadable = std::string(file) + ": ";
-            return error.compare(0, unreadable.size(), unreadable) == 0 ? kExitBadInput
-                                                                        : kExitEntriesFailed;
+            return kExitBadInput;
+        }
+        // A character its code page lacks is the script's fault, whether
+        // build converts it or setup.exe reads the file as it is.
+        if (!ParseScriptDocument(bytes, file, &document, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return kExitEntriesFailed;
         }
         options.buildScript = IsBuildScript(document);
+        if (!options.buildScript) {
+            ParseScriptDocument(bytes, file, &document, &error, ScriptBytes::AsSetupExe);
+            options.setupBytes = &bytes;
+        } else if (FindSection(document, kSourcesSection) != nullptr) {
+            if (!CollectBuildSources(document, &generated)) {
+                return kExitEntriesFailed;
+            }
+            options.generated = &generated;
+        }
     }
 
-    std::vector<Finding> findings;
-    CheckScript(document, options, &findings);
+    if (options.payloadEntries != nullptr) {
+        CheckEntryMethods(file, &findings);
+    }
+    if (!outOfReach) {
+        CheckScript(document, options, &findings);
+    }
     for (Finding& finding : findings) {
-        finding.error = finding.error || warningsAsErrors;
+        if (warningsAsErrors) {
+            finding.severity = Severity::Error;
+        }
         std::fprintf(stderr, "%s\n", FormatFinding(finding).c_str());
     }
-    return HasErrors(findings, warningsAsErrors) || unreadableEntries > 0 ? kExitEntriesFailed
-                                                                          : kExitSuccess;
+    return HasErrors(findings, warningsAsErrors) ? kExitEntriesFailed : kExitSuccess;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/archive_reader.h"
+#include "tools/builder/terminal_text.h"
 
 namespace {
 
@@ -47,39 +48,39 @@ std::string ListedMethods(const std::string& text) {
 
 } // namespace
 
-int ReportUnreadableMethods(const char* path) {
+void CheckEntryMethods(const char* path, std::vector<Finding>* findings) {
     ArchiveReader* reader = OpenArchive(path);
     if (reader == nullptr) {
-        return 0;
+        return;
     }
     ArchiveInfo info{};
     GetArchiveInfo(reader, &info);
     if (info.bytesBeforeArchive <= 0) {
         CloseArchive(reader);
-        return 0;
+        return;
     }
     const std::string methods = FindMethodsText(path, info.bytesBeforeArchive);
-    int unreadable = 0;
+    const char* name = "unreadable-method";
     for (int status = GoToFirstEntry(reader); status == ArchiveStatus::Ok;
          status = GoToNextEntry(reader)) {
         CentralEntryInfo entry{};
-        char name[1024];
-        if (GetCurrentEntryInfo(reader, &entry, name, sizeof name, nullptr, 0, nullptr, 0) !=
-            ArchiveStatus::Ok) {
+        char entryName[1024];
+        if (GetCurrentEntryInfo(reader, &entry, entryName, sizeof entryName, nullptr, 0, nullptr,
+                                0) != ArchiveStatus::Ok) {
             break;
         }
-        name[sizeof name - 1] = '\0';
+        entryName[sizeof entryName - 1] = '\0';
         if (IsMethodListed(methods.data(), methods.size(), entry.method)) {
             continue;
         }
-        fprintf(stderr,
-                "%s: error: entry \"%s\" is compressed with method %u%s, which this installer's "
-                "setup.exe cannot read (it reads methods %s): build it with a newer setup.exe or "
-                "another --method [unreadable-method]\n",
-                path, name, static_cast<unsigned>(entry.method),
-                entry.method == 14 ? " (LZMA)" : "", ListedMethods(methods).c_str());
-        ++unreadable;
+        findings->push_back(
+            {path, 0, FindCheck(name)->severity,
+             "entry \"" + ShownText(entryName) + "\" is compressed with method " +
+                 std::to_string(entry.method) + (entry.method == 14 ? " (LZMA)" : "") +
+                 ", which this installer's setup.exe cannot read (it reads methods " +
+                 ShownText(ListedMethods(methods)) +
+                 "): build it with a newer setup.exe or another --method",
+             name});
     }
     CloseArchive(reader);
-    return unreadable;
 }

@@ -3,9 +3,13 @@
 // entries installs nothing.
 #pragma once
 
-// Prints "PATH: error: ... [unreadable-method]" for each entry of the
-// installer at path whose method its setup.exe (the image in front of the
-// payload) does not read, and returns their number. A setup.exe without the
-// reader's methods text (archive_reader.h) reads stored and deflated entries
-// only. 0 when the file holds no payload or nothing in front of it.
-int ReportUnreadableMethods(const char* path);
+#include <vector>
+
+#include "tools/builder/script_checks.h"
+
+// Appends an [unreadable-method] finding about the installer at path for each
+// entry whose method its setup.exe (the image in front of the payload) does
+// not read. A setup.exe without the reader's methods text (archive_reader.h)
+// reads stored and deflated entries only. Nothing when the file holds no
+// payload or nothing in front of it.
+void CheckEntryMethods(const char* path, std::vector<Finding>* findings);

@@ -56,21 +56,31 @@ struct Inspection {
     std::vector<ServiceItem> services;
 };
 
-std::string Read(const IniFile& script, const char* section, const char* key, uint32_t size) {
+// A value read as setup.exe reads it: into the buffer the script's table
+// gives the key's row, cut where setup.exe cuts it.
+std::string Read(const IniFile& script, const char* section, const char* key,
+                 const char* row = kPlainItemKey) {
+    const SetupKey* rule = FindSetupKey(section, row);
+    const uint32_t size = rule != nullptr && rule->size > 0 ? rule->size : kTextSize;
     std::vector<char> buffer(size, '\0');
     script.ReadString(section, key, buffer.data(), size, "");
     return buffer.data();
 }
 
-std::string ReadItem(const IniFile& script, const char* section, const char* format, int index,
-                     uint32_t size) {
+std::string ReadItem(const IniFile& script, const char* section, const char* format, int index) {
     char key[kListKeySize];
     FormatListKey(format, index, key);
-    return Read(script, section, key, size);
+    return Read(script, section, key, format);
 }
 
-// The table's name for what setup.exe makes of `written`.
-std::string Resolved(ConstantKind kind, const std::string& written) {
+// The table's name for what setup.exe makes of item `index`'s constant.
+std::string ReadConstant(const IniFile& script, const char* section, const char* format, int index,
+                         std::string* asWritten = nullptr) {
+    const std::string written = ReadItem(script, section, format, index);
+    if (asWritten != nullptr) {
+        *asWritten = written;
+    }
+    const ConstantKind kind = FindSetupKey(section, format)->constant;
     if (FindConstant(kind, written.c_str(), nullptr)) {
         return written;
     }
@@ -107,7 +117,7 @@ void ReadSettings(const IniFile& script, Inspection* result) {
 void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result) {
     const int folderCount = script.ReadInt(kFoldersSection, kCountKey, 0, 10);
     for (int j = 1; j <= folderCount; ++j) {
-        result->folders.push_back(ReadItem(script, kFoldersSection, "%s", j, kPathSize));
+        result->folders.push_back(ReadItem(script, kFoldersSection, kPlainItemKey, j));
     }
     const int entries = archive.GetEntryCount();
     for (int k = 0; k < entries; ++k) {
@@ -120,8 +130,8 @@ void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result)
             for (size_t at; (at = key.find(kAppEntryPrefix)) != std::string::npos;) {
                 key.erase(at, strlen(kAppEntryPrefix));
             }
-            result->files.push_back({info.name, info.uncompressedSize,
-                                     Read(script, kFilesSection, key.c_str(), kPathSize)});
+            result->files.push_back(
+                {info.name, info.uncompressedSize, Read(script, kFilesSection, key.c_str())});
         } else if (strcmp(info.name, kUninstallerFile) == 0) {
             result->hasUninstaller = true;
         }
@@ -129,45 +139,38 @@ void ReadLists(const IniFile& script, SetupArchive& archive, Inspection* result)
     result->dotnet = script.ReadBool(kMainSection, kDotNetKey, 0) != 0;
     const int shellFolderCount = script.ReadInt(kShellFoldersSection, kCountKey, 0, 10);
     for (int i = 0; i < shellFolderCount; ++i) {
-        result->shellFolders.push_back(ReadItem(script, kShellFoldersSection, "%s", i, kPathSize));
+        result->shellFolders.push_back(ReadItem(script, kShellFoldersSection, kPlainItemKey, i));
     }
     const int shortcutCount = script.ReadInt(kShellItemsSection, kCountKey, 0, 10);
     for (int i = 0; i < shortcutCount; ++i) {
         const char* s = kShellItemsSection;
-        result->shortcuts.push_back(
-            {ReadItem(script, s, kShortcutFileKey, i, kPathSize),
-             ReadItem(script, s, kShortcutTargetKey, i, kPathSize),
-             ReadItem(script, s, kShortcutArgumentsKey, i, kPathSize),
-             ReadItem(script, s, kShortcutWorkingDirectoryKey, i, kPathSize),
-             ReadItem(script, s, kShortcutDescriptionKey, i, kTextSize)});
+        result->shortcuts.push_back({ReadItem(script, s, kShortcutFileKey, i),
+                                     ReadItem(script, s, kShortcutTargetKey, i),
+                                     ReadItem(script, s, kShortcutArgumentsKey, i),
+                                     ReadItem(script, s, kShortcutWorkingDirectoryKey, i),
+                                     ReadItem(script, s, kShortcutDescriptionKey, i)});
     }
     const int registryCount = script.ReadInt(kRegistrySection, kCountKey, 0, 10);
     for (int i = 0; i < registryCount; ++i) {
         const char* s = kRegistrySection;
         RegistryItem item;
-        item.rootAsWritten = ReadItem(script, s, kRegistryRootKey, i, kRegistryNameSize);
-        item.root = Resolved(ConstantKind::RegistryRoot, item.rootAsWritten);
-        item.path = ReadItem(script, s, kRegistryKeyPathKey, i, kPathSize);
-        item.name = ReadItem(script, s, kRegistryValueNameKey, i, kPathSize);
-        item.data = ReadItem(script, s, kRegistryDataKey, i, kPathSize);
-        item.type = Resolved(ConstantKind::RegistryValueType,
-                             ReadItem(script, s, kRegistryTypeKey, i, kRegistryNameSize));
+        item.root = ReadConstant(script, s, kRegistryRootKey, i, &item.rootAsWritten);
+        item.path = ReadItem(script, s, kRegistryKeyPathKey, i);
+        item.name = ReadItem(script, s, kRegistryValueNameKey, i);
+        item.data = ReadItem(script, s, kRegistryDataKey, i);
+        item.type = ReadConstant(script, s, kRegistryTypeKey, i);
         item.isKey = item.name.empty();
         result->registry.push_back(item);
     }
     const int serviceCount = script.ReadInt(kServiceSection, kCountKey, 0, 10);
     for (int i = 0; i < serviceCount; ++i) {
         const char* s = kServiceSection;
-        result->services.push_back(
-            {ReadItem(script, s, kServiceNameKey, i, kServiceNameSize),
-             ReadItem(script, s, kServiceDisplayNameKey, i, kServiceNameSize),
-             ReadItem(script, s, kServiceBinaryPathKey, i, kPathSize),
-             Resolved(ConstantKind::ServiceType,
-                      ReadItem(script, s, kServiceTypeKey, i, kServiceSettingSize)),
-             Resolved(ConstantKind::ServiceStartType,
-                      ReadItem(script, s, kServiceStartTypeKey, i, kServiceSettingSize)),
-             Resolved(ConstantKind::ServiceErrorControl,
-                      ReadItem(script, s, kServiceErrorControlKey, i, kServiceSettingSize))});
+        result->services.push_back({ReadItem(script, s, kServiceNameKey, i),
+                                    ReadItem(script, s, kServiceDisplayNameKey, i),
+                                    ReadItem(script, s, kServiceBinaryPathKey, i),
+                                    ReadConstant(script, s, kServiceTypeKey, i),
+                                    ReadConstant(script, s, kServiceStartTypeKey, i),
+                                    ReadConstant(script, s, kServiceErrorControlKey, i)});
     }
 }
 
@@ -214,6 +217,16 @@ std::string UninstallKey(const Inspection& r) {
     return kUninstallRegistrationKey + r.title;
 }
 
+// EstimatedSize as setup.exe writes it: the application's files in
+// kilobytes, rounded up.
+unsigned EstimatedKilobytes(const Inspection& r) {
+    unsigned long long bytes = 0;
+    for (const FileItem& file : r.files) {
+        bytes += file.size;
+    }
+    return static_cast<unsigned>((bytes + 1023) / 1024);
+}
+
 void PrintText(const Inspection& r) {
     printf("Title:        %s\n", Host(r.title).c_str());
     printf("Version:      %s\n", Host(r.version).c_str());
@@ -249,6 +262,10 @@ void PrintText(const Inspection& r) {
     }
     if (!r.title.empty()) {
         printf("Uninstall registration: HKEY_LOCAL_MACHINE\\%s\n", Host(UninstallKey(r)).c_str());
+        printf("  UninstallString, DisplayName, DisplayVersion, Publisher, URLInfoAbout,\n"
+               "  QuietUninstallString \"%%%%INSTALLDIR%%%%%s\" /quiet, InstallLocation, "
+               "DisplayIcon,\n  EstimatedSize %u KB, NoModify 1, NoRepair 1\n",
+               kUninstallerFile, EstimatedKilobytes(r));
     }
     printf("Shell folders (%zu):\n", r.shellFolders.size());
     for (const std::string& folder : r.shellFolders) {
@@ -307,13 +324,18 @@ void PrintJson(const std::string& installer, const Inspection& r) {
     if (r.title.empty()) {
         printf("  \"uninstall_registration\": null,\n");
     } else {
-        printf("  \"uninstall_registration\": {\"root\": \"HKEY_LOCAL_MACHINE\", \"path\": %s, "
-               "\"values\": {\"UninstallString\": %s, \"DisplayName\": %s, "
-               "\"DisplayVersion\": %s, \"Publisher\": %s, \"URLInfoAbout\": %s}},\n",
-               Json(UninstallKey(r)).c_str(),
-               Json(std::string("%%INSTALLDIR%%") + kUninstallerFile).c_str(),
-               Json(r.title).c_str(), Json(r.version).c_str(), Json(r.publisher).c_str(),
-               Json(r.url).c_str());
+        printf(
+            "  \"uninstall_registration\": {\"root\": \"HKEY_LOCAL_MACHINE\", \"path\": %s, "
+            "\"values\": {\"UninstallString\": %s, \"DisplayName\": %s, "
+            "\"DisplayVersion\": %s, \"Publisher\": %s, \"URLInfoAbout\": %s, "
+            "\"QuietUninstallString\": %s, \"InstallLocation\": \"%%%%INSTALLDIR%%%%\", "
+            "\"DisplayIcon\": %s, \"EstimatedSize\": %u, \"NoModify\": 1, "
+            "\"NoRepair\": 1}},\n",
+            Json(UninstallKey(r)).c_str(),
+            Json(std::string("%%INSTALLDIR%%") + kUninstallerFile).c_str(), Json(r.title).c_str(),
+            Json(r.version).c_str(), Json(r.publisher).c_str(), Json(r.url).c_str(),
+            Json(std::string("\"%%INSTALLDIR%%") + kUninstallerFile + "\" /quiet").c_str(),
+            Json(std::string("%%INSTALLDIR%%") + kUninstallerFile).c_str(), EstimatedKilobytes(r));
     }
     printf("  \"shell_folders\": [");
     for (size_t i = 0; i < r.shellFolders.size(); ++i) {

@@ -10,11 +10,11 @@
 #include "archive/file_system.h"
 #include "archive/payload_writer.h"
 #include "script/uninstall_log_format.h"
-#include "system/files.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/pe_certificate.h"
 #include "tools/builder/progress_line.h"
 #include "tools/builder/sign_command.h"
+#include "tools/builder/temporary_output.h"
 #include "tools/builder/worker_threads.h"
 #include "system/bounded_text.h"
 
@@ -34,6 +34,8 @@ struct Job {
     std::string sourcePath;            // the bytes: a signed copy for the uninstaller
     const std::string* data = nullptr; // the bytes when sourcePath is empty
     std::string timePath;              // the time: always the publisher's file
+    // The script line that named it.
+    const std::string* origin = nullptr;
     uint64_t size = 0;
     EncodedEntry encoded;
     uint32_t dosDateTime = 0;
@@ -50,17 +52,24 @@ struct Group {
     int64_t epoch;
 };
 
-// Removes the temporary files of one run on every way out.
+// The temporary files of one run, each under a name of its own beside the
+// output (two runs to one output never share one), removed on every way
+// out.
 struct TemporaryFiles {
+    std::string outPath;
     std::vector<std::string> paths;
     ~TemporaryFiles() {
         for (const std::string& path : paths) {
-            remove(path.c_str());
+            RemoveTemporary(path);
         }
     }
-    std::string Add(const std::string& path) {
-        paths.push_back(path);
-        return path;
+    bool Create(const char* suffix, std::string* path) {
+        if (!CreateTemporaryBeside(outPath, suffix, path)) {
+            ReportProblem(outPath.c_str(), "no temporary file can be created beside it");
+            return false;
+        }
+        paths.push_back(*path);
+        return true;
     }
 };
 
@@ -190,8 +199,13 @@ int WriteJobs(PayloadWriter* writer, std::vector<Job>& jobs, size_t begin, size_
         if (error != PayloadError::None) {
             const bool sourceFailed = error == PayloadError::SourceNotRead;
             FinishProgress(progress, false);
-            ReportProblem(sourceFailed ? job.timePath.c_str() : outPath.c_str(),
-                          DescribePayloadError(error));
+            if (sourceFailed && !job.origin->empty()) {
+                fprintf(stderr, "%s: error: %s: %s\n", job.origin->c_str(), job.timePath.c_str(),
+                        DescribePayloadError(error));
+            } else {
+                ReportProblem(sourceFailed ? job.timePath.c_str() : outPath.c_str(),
+                              DescribePayloadError(error));
+            }
             return sourceFailed ? kExitBadInput : kExitEntriesFailed;
         }
         AdvanceProgress(progress, job.size, 1);
@@ -256,7 +270,7 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 // Signs inPath into outPath; a command without "{in}" signs a copy placed at
 // outPath.
 bool Sign(const InstallerSettings& settings, const std::string& inPath, const std::string& outPath,
-          const std::string& logPath, const std::string& subject) {
+          const std::string& subject) {
     std::string failure;
     bool signedOk = true;
     if (settings.signCommand.find("{in}") == std::string::npos && inPath != outPath) {
@@ -267,7 +281,7 @@ bool Sign(const InstallerSettings& settings, const std::string& inPath, const st
         }
     }
     if (signedOk) {
-        signedOk = RunSignCommand(settings.signCommand, inPath, outPath, logPath, &failure);
+        signedOk = RunSignCommand(settings.signCommand, inPath, outPath, &failure);
     }
     if (!signedOk) {
         ReportProblem(subject.c_str(), failure.c_str());
@@ -319,19 +333,24 @@ int BuildInstaller(const InstallerSettings& settings, const std::vector<Installe
         return status;
     }
     const bool signing = !settings.signCommand.empty();
-    TemporaryFiles temporary;
-    const std::string partial = temporary.Add(settings.outPath + ".part");
-    const std::string logPath = temporary.Add(settings.outPath + ".sign.log");
+    TemporaryFiles temporary{settings.outPath, {}};
+    std::string partial;
+    if (!temporary.Create("part", &partial)) {
+        return kExitEntriesFailed;
+    }
     std::vector<Job> jobs(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         jobs[i].name = entries[i].name;
         jobs[i].sourcePath = entries[i].sourcePath;
         jobs[i].timePath = entries[i].sourcePath;
         jobs[i].data = &entries[i].data;
+        jobs[i].origin = &entries[i].origin;
         if (signing && EqualsIgnoringCase(entries[i].name, kUninstallerFile)) {
-            const std::string signedCopy = temporary.Add(settings.outPath + ".uninstall.exe");
-            if (!Sign(settings, entries[i].sourcePath, signedCopy, logPath,
-                      entries[i].sourcePath)) {
+            std::string signedCopy;
+            if (!temporary.Create("uninstall.exe", &signedCopy)) {
+                return kExitEntriesFailed;
+            }
+            if (!Sign(settings, entries[i].sourcePath, signedCopy, entries[i].sourcePath)) {
                 return kExitSignFailed;
             }
             jobs[i].sourcePath = signedCopy;
@@ -366,14 +385,16 @@ int BuildInstaller(const InstallerSettings& settings, const std::vector<Installe
     }
     std::string finished = partial;
     if (signing) {
-        if (settings.signCommand.find("{in}") != std::string::npos) {
-            finished = temporary.Add(settings.outPath + ".signed");
+        if (settings.signCommand.find("{in}") != std::string::npos &&
+            !temporary.Create("signed", &finished)) {
+            return kExitEntriesFailed;
         }
-        if (!Sign(settings, partial, finished, logPath, settings.outPath)) {
+        if (!Sign(settings, partial, finished, settings.outPath)) {
             return kExitSignFailed;
         }
     }
-    if (!ReplaceFileWith(finished.c_str(), settings.outPath.c_str())) {
+    // The last of two runs to one output wins with its whole installer.
+    if (!MoveTemporaryInto(finished, settings.outPath)) {
         ReportProblem(settings.outPath.c_str(), "cannot be replaced");
         return kExitEntriesFailed;
     }

@@ -23,6 +23,8 @@ struct InstallerEntry {
     std::string name;       // as stored, "/" separating directories
     std::string sourcePath; // the file whose bytes and time it gets
     std::string data;       // the bytes when sourcePath is empty (dated 1980-01-01)
+    // "FILE:LINE" of the script line that named it, for messages.
+    std::string origin = {};
 };
 
 struct InstallerSettings {
@@ -37,8 +39,10 @@ struct InstallerSettings {
     bool quiet = false;   // no progress line even on a terminal
 };
 
-// Writes the installer to a temporary file beside outPath and renames it at
-// the end, so that outPath is either the finished installer or as it was.
+// Writes the installer to a temporary file of its own beside outPath
+// (temporary_output.h) and renames it at the end, so that outPath is either
+// the finished installer or as it was, also when another run writes it at
+// the same time or a signal ends this one.
 // Problems are printed as "tolvanex-build: SUBJECT: REASON"; exitCode, when
 // given, receives the builder's exit code (builder_commands.h).
 bool WriteInstaller(const InstallerSettings& settings, const std::vector<InstallerEntry>& entries,

@@ -7,6 +7,7 @@
 
 #include "tools/builder/argument_files.h"
 #include "tools/builder/builder_commands.h"
+#include "tools/builder/terminal_text.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ const char kUsage[] =
     "  check FILE [--werror]\n"
     "      Report, as compilers do, what setup.exe would make of the setup.ini,\n"
     "      build script or installer FILE otherwise than meant; check --help\n"
-    "      tells more. Exit 1 with errors (or warnings and --werror).\n"
+    "      tells more, check --list names every check. Exit 1 with errors (or\n"
+    "      warnings and --werror).\n"
     "  --help\n"
     "      Show this text.\n"
     "\n"
@@ -94,7 +96,8 @@ int ReportUsageError() {
 }
 
 void ReportProblem(const char* subject, const char* reason) {
-    fprintf(stderr, "tolvanex-build: %s: %s\n", subject, reason);
+    fprintf(stderr, "tolvanex-build: %s: %s\n", ShownText(subject).c_str(),
+            ShownText(reason).c_str());
 }
 
 int main(int argc, char** argv) {

@@ -12,6 +12,7 @@
 #include "archive/setup_archive.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/installer_output.h"
+#include "tools/builder/temporary_output.h"
 #include "system/bounded_text.h"
 
 namespace fs = std::filesystem;
@@ -189,6 +190,17 @@ int RunPackCommand(int argc, char** argv) {
         }
     }
     if (!CheckEntryNames(plan)) {
+        return kExitBadInput;
+    }
+    std::vector<std::string> inputs{options.installer.stubPath};
+    for (const PlannedEntry& entry : plan) {
+        inputs.push_back(entry.sourcePath);
+    }
+    const std::string input = InputNamedAsOutput(options.installer.outPath, inputs);
+    if (!input.empty()) {
+        ReportProblem(
+            options.installer.outPath.c_str(),
+            ("the installer would replace an input (" + input + "); nothing written").c_str());
         return kExitBadInput;
     }
     int status = kExitSuccess;

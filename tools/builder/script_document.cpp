@@ -17,6 +17,19 @@ const uint16_t kHighControls[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+void AppendUtf8(uint32_t character, std::string* text) {
+    if (character < 0x80) {
+        text->push_back(static_cast<char>(character));
+    } else if (character < 0x800) {
+        text->push_back(static_cast<char>(0xC0 | (character >> 6)));
+        text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    } else {
+        text->push_back(static_cast<char>(0xE0 | (character >> 12)));
+        text->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
+        text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+    }
+}
+
 bool CodePageByte(uint32_t character, char* byte) {
     if (character < 0x80 || (character >= 0xA0 && character <= 0xFF)) {
         *byte = static_cast<char>(character);
@@ -185,9 +198,9 @@ bool EqualNamesIgnoringCase(const std::string& a, const char* b) {
 }
 
 bool ParseScriptDocument(const std::string& bytes, const std::string& path,
-                         ScriptDocument* document, std::string* error) {
+                         ScriptDocument* document, std::string* error, ScriptBytes how) {
     std::string text;
-    if (!IsAscii(bytes) && IsUtf8(bytes)) {
+    if (how == ScriptBytes::Detect && !IsAscii(bytes) && IsUtf8(bytes)) {
         if (!ConvertUtf8(bytes, path, &text, error)) {
             return false;
         }
@@ -213,16 +226,21 @@ bool ParseScriptDocument(const std::string& bytes, const std::string& path,
 }
 
 bool ReadScriptDocument(const std::string& path, ScriptDocument* document, std::string* error) {
+    std::string bytes;
+    return ReadScriptBytes(path, &bytes, error) &&
+           ParseScriptDocument(bytes, path, document, error);
+}
+
+bool ReadScriptBytes(const std::string& path, std::string* bytes, std::string* error) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         *error = path + ": error: cannot open: " + std::strerror(errno);
         return false;
     }
-    std::string bytes;
     char chunk[16384];
     size_t count;
     while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.append(chunk, count);
+        bytes->append(chunk, count);
     }
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
@@ -230,7 +248,41 @@ bool ReadScriptDocument(const std::string& path, ScriptDocument* document, std::
         *error = path + ": error: cannot read";
         return false;
     }
-    return ParseScriptDocument(bytes, path, document, error);
+    return true;
+}
+
+bool FindUtf8Line(const std::string& bytes, int* line, std::string* shown) {
+    if (IsAscii(bytes) || !IsUtf8(bytes)) {
+        return false;
+    }
+    size_t start = 0;
+    int number = 1;
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        if (bytes[at] == '\n') {
+            start = at + 1;
+            ++number;
+        } else if (static_cast<unsigned char>(bytes[at]) >= 0x80) {
+            size_t end = bytes.find('\n', at);
+            end = end == std::string::npos ? bytes.size() : end;
+            if (end > start && bytes[end - 1] == '\r') {
+                --end;
+            }
+            *line = number;
+            *shown = bytes.substr(start, end - start);
+            // Each byte a character of its own, as the code page reads it.
+            std::string utf8;
+            for (unsigned char c : *shown) {
+                uint32_t character = c;
+                if (c >= 0x80 && c <= 0x9F) {
+                    character = kHighControls[c - 0x80];
+                }
+                AppendUtf8(character, &utf8);
+            }
+            *shown = utf8;
+            return true;
+        }
+    }
+    return false;
 }
 
 const ScriptSection* FindSection(const ScriptDocument& document, const std::string& name) {

@@ -32,15 +32,31 @@ struct ScriptDocument {
     std::vector<ScriptSection> sections; // in file order, duplicates kept
 };
 
-// Reads a build script or setup.ini. Bytes that are valid UTF-8 and not plain
-// ASCII are taken as UTF-8 (a leading byte-order mark dropped), anything else
-// as CP1252; the result is CP1252. A character CP1252 cannot hold gives false
-// with *error = "FILE:LINE: error: TEXT"; an unreadable file gives false with
-// "FILE: error: TEXT".
+// How the bytes of a script are taken.
+enum class ScriptBytes {
+    // A build script: bytes that are valid UTF-8 and not plain ASCII are taken
+    // as UTF-8 (a leading byte-order mark dropped), anything else as CP1252.
+    Detect,
+    // A setup.ini: as setup.exe takes them, every byte a CP1252 character.
+    AsSetupExe,
+};
+
+// Reads a build script or setup.ini; the result is CP1252. A character CP1252
+// cannot hold gives false with *error = "FILE:LINE: error: TEXT"; an
+// unreadable file gives false with "FILE: error: TEXT".
 bool ReadScriptDocument(const std::string& path, ScriptDocument* document, std::string* error);
+// The file's bytes; false with "FILE: error: TEXT" when it cannot be read.
+bool ReadScriptBytes(const std::string& path, std::string* bytes, std::string* error);
 // The same for bytes already read; `path` names them in messages.
 bool ParseScriptDocument(const std::string& bytes, const std::string& path,
-                         ScriptDocument* document, std::string* error);
+                         ScriptDocument* document, std::string* error,
+                         ScriptBytes how = ScriptBytes::Detect);
+
+// For bytes setup.exe will read as CP1252: when they are valid UTF-8 and not
+// plain ASCII (text saved as UTF-8), true with the first line (from 1) that
+// holds a character beyond ASCII, and that line as setup.exe shows it,
+// itself in UTF-8.
+bool FindUtf8Line(const std::string& bytes, int* line, std::string* shown);
 
 // The section or entry setup.exe would use: names match without regard to
 // ASCII letter case, the first one counts. Null when there is none.

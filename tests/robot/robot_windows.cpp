@@ -1,4 +1,4 @@
-#include "tools/robot/robot_windows.h"
+#include "tests/robot/robot_windows.h"
 
 #include <commctrl.h>
 

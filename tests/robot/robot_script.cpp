@@ -1,4 +1,4 @@
-#include "tools/robot/robot_script.h"
+#include "tests/robot/robot_script.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/robot/robot_script.h"
-#include "tools/robot/robot_windows.h"
+#include "tests/robot/robot_script.h"
+#include "tests/robot/robot_windows.h"
 
 namespace {
 
