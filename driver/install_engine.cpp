@@ -186,7 +186,7 @@ void MoveToTarget(const char* source, const char* target, UninstallLogWriter& lo
     DWORD attributes = GetFileAttributesA(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
         !LogReplacedFile(log, target)) {
-        ReportFileNotCopied(target);
+        ReportFileNotCopied(target, ERROR_WRITE_FAULT);
         DeleteFileA(source);
         return;
     }

@@ -463,7 +463,9 @@ bool CollectBuildSources(const ScriptDocument& script, ScriptDocument* setupScri
         run.scriptDirectory = ".";
     }
     std::vector<SourceFile> files;
-    if (!CollectSourceItems(run, *sources, &files)) {
+    // setup.ini at least is beside them; build counts the support files it
+    // finds, which check does not look for.
+    if (!CollectSourceItems(run, *sources, 1, &files)) {
         return false;
     }
     *setupScript = GenerateSetupScript(script, *sources, files);
