@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -18,6 +17,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <thread>
 #endif
 
@@ -27,9 +27,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+// MinGW's win32 thread model has no std::mutex.
+class Lock {
+public:
+    Lock() { InitializeCriticalSection(&section_); }
+    ~Lock() { DeleteCriticalSection(&section_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    void lock() { EnterCriticalSection(&section_); }
+    void unlock() { LeaveCriticalSection(&section_); }
+
+private:
+    CRITICAL_SECTION section_;
+};
+#else
+using Lock = std::mutex;
+#endif
+
+class Guard {
+public:
+    explicit Guard(Lock& lock) : lock_(lock) { lock_.lock(); }
+    ~Guard() { lock_.unlock(); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    Lock& lock_;
+};
+
 // Guards the registered paths against the thread that removes them when a
 // signal comes.
-std::mutex registryLock;
+Lock registryLock;
 std::vector<std::string> registered;
 
 void RemovePath(const std::string& path) {
@@ -52,7 +81,7 @@ void ForgetLocked(const std::string& path) {
 
 // Removes every registered path; the run ends right after.
 void RemoveRegistered() {
-    std::lock_guard<std::mutex> guard(registryLock);
+    Guard guard(registryLock);
     for (const std::string& path : registered) {
         RemovePath(path);
     }
@@ -107,8 +136,9 @@ void StartSignalCleanup() {
 #endif
 
 void EnsureSignalCleanup() {
-    static std::once_flag started;
-    std::call_once(started, StartSignalCleanup);
+    // A function's static is set up once, whichever thread comes first.
+    static const bool started = (StartSignalCleanup(), true);
+    (void)started;
 }
 
 // A name part no other run picks: the process, a count within it and
@@ -117,10 +147,10 @@ void EnsureSignalCleanup() {
 std::string UniquePart() {
     static std::atomic<unsigned> counter{0};
     static std::mt19937_64 random(std::random_device{}());
-    static std::mutex randomLock;
+    static Lock randomLock;
     unsigned long long bits = 0;
     {
-        std::lock_guard<std::mutex> guard(randomLock);
+        Guard guard(randomLock);
         bits = random();
     }
 #ifdef _WIN32
@@ -149,7 +179,7 @@ bool CreateTemporaryBeside(const std::string& outPath, const char* suffix, std::
     EnsureSignalCleanup();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string candidate = outPath + "." + UniquePart() + "." + suffix;
-        std::lock_guard<std::mutex> guard(registryLock);
+        Guard guard(registryLock);
         if (CreateExclusively(candidate)) {
             registered.push_back(candidate);
             *path = candidate;
@@ -164,23 +194,23 @@ bool CreateTemporaryBeside(const std::string& outPath, const char* suffix, std::
 
 void RegisterTemporary(const std::string& path) {
     EnsureSignalCleanup();
-    std::lock_guard<std::mutex> guard(registryLock);
+    Guard guard(registryLock);
     registered.push_back(path);
 }
 
 void ForgetTemporary(const std::string& path) {
-    std::lock_guard<std::mutex> guard(registryLock);
+    Guard guard(registryLock);
     ForgetLocked(path);
 }
 
 void RemoveTemporary(const std::string& path) {
-    std::lock_guard<std::mutex> guard(registryLock);
+    Guard guard(registryLock);
     RemovePath(path);
     ForgetLocked(path);
 }
 
 bool MoveTemporaryInto(const std::string& path, const std::string& target) {
-    std::lock_guard<std::mutex> guard(registryLock);
+    Guard guard(registryLock);
     if (!ReplaceFileWith(path.c_str(), target.c_str())) {
         return false;
     }
