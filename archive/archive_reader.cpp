@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include "archive/file_system.h"
+#include "archive/lzma_entry.h"
 #include "archive/payload_format.h"
 
 using namespace ArchiveStatus;
@@ -23,6 +24,8 @@ struct EntryReadState {
     z_stream inflater;
     int64_t nextFetchPosition; // relative to the archive start
     bool inflaterInitialised;
+    bool lzmaEndMarker;
+    lzma_entry::Decoder* lzma; // made at the first read, from the entry's header
     uint32_t runningCrc;
     uint32_t expectedCrc;
     uint32_t compressedRemaining;
@@ -311,7 +314,7 @@ int CheckLocalHeader(ArchiveReader* reader, int64_t* dataOffset) {
     const uint32_t flags = ReadLe16(header + 6);
     const bool sizesElsewhere = (flags & kFlagSizesInDescriptor) != 0;
     if (ReadLe32(header) != kLocalHeaderSignature || ReadLe16(header + 8) != central.method ||
-        (central.method != kMethodStored && central.method != kMethodDeflated)) {
+        !IsMethodListed(kReaderMethodsMark, strlen(kReaderMethodsMark), central.method)) {
         return BadArchive;
     }
     if (!sizesElsewhere &&
@@ -332,6 +335,7 @@ void ReleaseEntry(EntryReadState* entry) {
     if (entry->inflaterInitialised) {
         inflateEnd(&entry->inflater);
     }
+    lzma_entry::EndDecoder(entry->lzma);
     delete entry;
 }
 
@@ -358,6 +362,68 @@ int FetchInput(EntryReadState* entry) {
 void AccountOutput(EntryReadState* entry, const Bytef* start, uint32_t length) {
     entry->runningCrc = static_cast<uint32_t>(crc32(entry->runningCrc, start, length));
     entry->uncompressedRemaining -= length;
+}
+
+// The LZMA header leads the entry's data, so the first fetch holds it.
+int StartLzma(EntryReadState* entry, bool endMarker) {
+    z_stream& input = entry->inflater;
+    const int fetched = FetchInput(entry);
+    if (fetched != Ok) {
+        return fetched;
+    }
+    if (input.avail_in < lzma_entry::kHeaderSize) {
+        return DataError;
+    }
+    const int status = lzma_entry::StartDecoder(input.next_in, entry->uncompressedRemaining,
+                                                endMarker, &entry->lzma);
+    if (status != Ok) {
+        return status;
+    }
+    input.next_in += lzma_entry::kHeaderSize;
+    input.avail_in -= lzma_entry::kHeaderSize;
+    return Ok;
+}
+
+// One step of LZMA decoding into the output the inflater's fields describe.
+int StepLzma(EntryReadState* entry) {
+    z_stream& stream = entry->inflater;
+    const int fetched = FetchInput(entry);
+    if (fetched != Ok) {
+        return fetched;
+    }
+    uint32_t taken = stream.avail_in;
+    uint32_t made = stream.avail_out;
+    const bool inputEnds = entry->compressedRemaining == 0;
+    const int status =
+        lzma_entry::Decode(entry->lzma, stream.next_in, &taken, stream.next_out, &made, inputEnds);
+    AccountOutput(entry, stream.next_out, made);
+    stream.next_in += taken;
+    stream.avail_in -= taken;
+    stream.next_out += made;
+    stream.avail_out -= made;
+    if (status != Ok) {
+        return status;
+    }
+    // A decoder that neither takes the input it has nor makes anything would
+    // be asked again and again: damaged data.
+    if (taken == 0 && made == 0 && stream.avail_in != 0) {
+        return DataError;
+    }
+    return Ok;
+}
+
+// Reads the LZMA entry into the output the inflater's fields describe and,
+// once its last byte is made, on to the end of its stream.
+int ReadLzma(EntryReadState* entry) {
+    z_stream& stream = entry->inflater;
+    while (stream.avail_out > 0 ||
+           (entry->uncompressedRemaining == 0 && !lzma_entry::Finished(entry->lzma))) {
+        const int status = StepLzma(entry);
+        if (status != Ok) {
+            return status;
+        }
+    }
+    return Ok;
 }
 
 } // namespace
@@ -489,6 +555,7 @@ int OpenCurrentEntry(ArchiveReader* reader) {
     const CentralEntryInfo& central = reader->currentInfo;
     entry->expectedCrc = central.crc;
     entry->method = central.method;
+    entry->lzmaEndMarker = (central.flags & lzma_entry::kFlagEndMarker) != 0;
     entry->ops = reader->ops;
     entry->stream = reader->stream;
     entry->bytesBeforeArchive = reader->bytesBeforeArchive;
@@ -521,6 +588,17 @@ int ReadCurrentEntry(ArchiveReader* reader, void* buffer, uint32_t length) {
     }
     inflater.next_out = static_cast<Bytef*>(buffer);
     inflater.avail_out = room;
+    if (entry->method == kMethodLzma) {
+        int status = Ok;
+        if (entry->lzma == nullptr) {
+            status = StartLzma(entry, entry->lzmaEndMarker);
+        }
+        if (status == Ok) {
+            status = ReadLzma(entry);
+        }
+        const uint32_t count = room - inflater.avail_out;
+        return status != Ok ? status : static_cast<int>(count);
+    }
     uint32_t count = 0;
     while (inflater.avail_out > 0) {
         const int fetched = FetchInput(entry);

@@ -1,10 +1,11 @@
 // Reader of the payload archive: a ZIP-layout archive whose three record
 // signatures start with 0x66 instead of 0x50, appended behind the program's
-// own image. Stored and raw-deflated entries, one disk, 32-bit sizes and
+// own image. Stored, raw-deflated and LZMA entries, one disk, 32-bit sizes and
 // offsets, no encryption. Every stored offset counts from the archive's first
 // byte; the reader works out how many bytes precede the archive.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Status codes: 0 success, negative failure. OpenCurrentEntry and
@@ -17,6 +18,9 @@ constexpr int EndOfList = -100;
 constexpr int ParamError = -102;
 constexpr int BadArchive = -103;
 constexpr int InternalError = -104;
+// zlib's data and memory codes, also given for LZMA entries.
+constexpr int DataError = -3;
+constexpr int MemoryError = -4;
 constexpr int CrcError = -105;
 } // namespace ArchiveStatus
 
@@ -113,7 +117,7 @@ int GetCurrentEntryInfo(ArchiveReader* reader, CentralEntryInfo* info, char* nam
                         uint32_t commentSize);
 
 // Opens the current entry for reading, closing one still open. ParamError
-// without a valid current entry; BadArchive when the method is not 0 or 8 or
+// without a valid current entry; BadArchive when the method is not 0, 8 or 14 or
 // the local header disagrees with the central one; InternalError when out of
 // memory; a zlib code when the inflater cannot start.
 int OpenCurrentEntry(ArchiveReader* reader);
@@ -121,7 +125,11 @@ int OpenCurrentEntry(ArchiveReader* reader);
 // Places up to length bytes of the open entry's data into buffer. Returns the
 // count (> 0), 0 once the entry's uncompressed size has been delivered, or a
 // negative status: IoError when the data cannot be fetched, a zlib code for
-// bad deflate data. The entry stays open after a failure.
+// bad deflate data; for LZMA data DataError when it is damaged, cut short,
+// longer than the entry, or has a dictionary beyond 64 MiB, MemoryError when
+// its window (the dictionary, at most the entry's size) cannot be had. After
+// an LZMA entry's last byte the reader checks that its stream ends there.
+// The entry stays open after a failure.
 int ReadCurrentEntry(ArchiveReader* reader, void* buffer, uint32_t length);
 
 // Closes the open entry. CrcError when all its data was delivered and its
@@ -135,3 +143,15 @@ int CloseCurrentEntry(ArchiveReader* reader);
 // the file it starts, so a signer's certificate table behind it can be
 // weighed against the reader's reach. False when none is found.
 bool LocateEndRecord(const char* fileName, int64_t searchLimit, int64_t* distanceFromEnd);
+
+// The methods this reader reads, as a text every program with the reader
+// carries in its image: kReaderMethodsPrefix, the method numbers, then ';'.
+// `check` looks for it in an installer's setup.exe; the reader takes its own
+// methods from it too, so the two never differ.
+extern const char kReaderMethodsMark[];
+constexpr char kReaderMethodsPrefix[] = "tolvanex-reader-methods:";
+
+// True when text (length bytes starting with kReaderMethodsPrefix) lists
+// method before its ';'. False for a text that does not start with the
+// prefix or ends before its ';'.
+bool IsMethodListed(const char* text, size_t length, uint32_t method);

@@ -1,7 +1,7 @@
 // The payload format: the ZIP record layout with 0x66 ("f") in place of the
 // first byte of each record signature, so that no standard ZIP tool takes a
 // setup program for an archive. One disk, 32-bit sizes and offsets, a 16-bit
-// entry count, stored or raw-deflated entries. The reader and the writer
+// entry count, stored, raw-deflated or LZMA entries. The reader and the writer
 // both take the records' signatures, sizes and bounds from here; fields are
 // little-endian and packed.
 #pragma once
@@ -21,6 +21,9 @@ constexpr uint32_t kEndRecordSize = 22;
 
 constexpr uint32_t kMethodStored = 0;
 constexpr uint32_t kMethodDeflated = 8;
+// A 4-byte header (version, properties size 5), 5 property bytes, then the
+// raw LZMA stream; general-purpose bit 1 says an end marker follows it.
+constexpr uint32_t kMethodLzma = 14;
 
 // General-purpose flag bit 3: sizes and CRC follow the data.
 constexpr uint32_t kFlagSizesInDescriptor = 0x0008;

@@ -11,6 +11,7 @@
 
 #include "archive/archive_reader.h"
 #include "archive/file_system.h"
+#include "archive/lzma_encoder.h"
 #include "archive/payload_format.h"
 
 namespace {
@@ -361,6 +362,11 @@ uint32_t DosDateTimeFromUtc(int64_t seconds) {
 }
 
 PayloadError EncodeEntryData(const void* data, size_t size, int level, EncodedEntry* encoded) {
+    return EncodeEntryData(data, size, PayloadMethod::Deflated, level, encoded);
+}
+
+PayloadError EncodeEntryData(const void* data, size_t size, PayloadMethod method, int level,
+                             EncodedEntry* encoded) {
     if (size > 0xFFFFFFFFu) {
         return PayloadError::TooLarge;
     }
@@ -372,7 +378,16 @@ PayloadError EncodeEntryData(const void* data, size_t size, int level, EncodedEn
     encoded->uncompressedSize = length;
     encoded->crc = static_cast<uint32_t>(crc32(0, bytes, length));
     encoded->method = kMethodStored;
-    if (level > 0 && size > 0) {
+    if (method == PayloadMethod::Lzma && level > 0 && size > 0) {
+        // The sizes in the headers mark the stream's end: no end marker.
+        if (!EncodeLzmaEntry(bytes, size, level, false, &encoded->data)) {
+            return PayloadError::CompressFailed;
+        }
+        if (encoded->data.size() < size) {
+            encoded->method = kMethodLzma;
+            return PayloadError::None;
+        }
+    } else if (method == PayloadMethod::Deflated && level > 0 && size > 0) {
         z_stream deflater{};
         // Raw deflate: no zlib header or trailer.
         if (deflateInit2(&deflater, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -481,6 +496,24 @@ PayloadError AddPayloadFile(PayloadWriter* writer, const char* entryName, const 
     if (file == nullptr) {
         return PayloadError::SourceNotRead;
     }
+    if (method == PayloadMethod::Lzma) {
+        std::vector<unsigned char> bytes;
+        unsigned char chunk[65536];
+        size_t count = 0;
+        while ((count = fread(chunk, 1, sizeof(chunk), file)) > 0) {
+            bytes.insert(bytes.end(), chunk, chunk + count);
+        }
+        const bool read = ferror(file) == 0;
+        fclose(file);
+        if (!read) {
+            return PayloadError::SourceNotRead;
+        }
+        if (bytes.size() > 0xFFFFFFFFu) {
+            return PayloadError::TooLarge;
+        }
+        return AddPayloadData(writer, entryName, bytes.data(), static_cast<uint32_t>(bytes.size()),
+                              FileDosDateTime(sourcePath), method);
+    }
     EntrySource source{file, nullptr, 0};
     const PayloadError error =
         AddEntry(writer, entryName, source, FileDosDateTime(sourcePath), method);
@@ -490,6 +523,16 @@ PayloadError AddPayloadFile(PayloadWriter* writer, const char* entryName, const 
 
 PayloadError AddPayloadData(PayloadWriter* writer, const char* entryName, const void* data,
                             uint32_t size, uint32_t dosDateTime, PayloadMethod method) {
+    const size_t nameLength = strlen(entryName);
+    const bool directory = nameLength > 0 && entryName[nameLength - 1] == '/';
+    if (method == PayloadMethod::Lzma && !directory) {
+        // The LZMA encoder works on the whole entry at once.
+        EncodedEntry encoded;
+        const PayloadError error = EncodeEntryData(data, size, method, kDefaultLzmaLevel, &encoded);
+        return error != PayloadError::None
+                   ? error
+                   : AddEncodedEntry(writer, entryName, encoded, dosDateTime);
+    }
     EntrySource source{nullptr, static_cast<const unsigned char*>(data), size};
     return AddEntry(writer, entryName, source, dosDateTime, method);
 }

@@ -1,5 +1,5 @@
-// Writer of payload archives: copies a stub program and appends stored or
-// raw-deflated entries in the payload format (ZIP layout, signatures starting
+// Writer of payload archives: copies a stub program and appends stored,
+// raw-deflated or LZMA entries in the payload format (ZIP layout, signatures starting
 // with 0x66), with offsets counted from the archive's first byte and names
 // with "/" separators.
 #pragma once
@@ -18,7 +18,8 @@ enum class PayloadError {
     TooLarge, // over 65,534 entries, 4 GiB of archive, or a 64 KiB name
 };
 
-enum class PayloadMethod { Stored, Deflated };
+// Lzma: ZIP method 14 without end marker, the whole entry encoded at once.
+enum class PayloadMethod { Stored, Deflated, Lzma };
 
 struct PayloadWriter;
 
@@ -39,20 +40,27 @@ PayloadError AddPayloadData(PayloadWriter* writer, const char* entryName, const 
 // An entry's data made ready for the archive. Encoding touches no writer, so
 // entries can be encoded on several threads and added in order.
 struct EncodedEntry {
-    uint32_t method = 0; // payload_format::kMethodStored or kMethodDeflated
+    uint32_t method = 0; // payload_format::kMethodStored, kMethodDeflated or kMethodLzma
     uint32_t crc = 0;
     uint32_t uncompressedSize = 0;
     std::vector<unsigned char> data; // the bytes that go into the archive
 };
 
-// Compression levels: 0 stores, 1 to 9 as zlib's deflate.
+// Compression levels: 0 stores, 1 to 9 as zlib's deflate or the LZMA SDK's
+// presets.
 constexpr int kMinPayloadLevel = 0;
 constexpr int kMaxPayloadLevel = 9;
+// The level AddPayloadFile and AddPayloadData encode LZMA entries at.
+constexpr int kDefaultLzmaLevel = 6;
 
 // Raw-deflates size bytes at level into encoded; data that deflate cannot
 // shrink, and every entry at level 0, is stored as it is. The same input and
 // level always give the same bytes.
 PayloadError EncodeEntryData(const void* data, size_t size, int level, EncodedEntry* encoded);
+// The same with LZMA (lzma_encoder.h) or deflate as method; Stored stores.
+// LZMA too stores what it cannot shrink.
+PayloadError EncodeEntryData(const void* data, size_t size, PayloadMethod method, int level,
+                             EncodedEntry* encoded);
 
 // Appends an encoded entry as entryName ("\\" stored as "/").
 PayloadError AddEncodedEntry(PayloadWriter* writer, const char* entryName,

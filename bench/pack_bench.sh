@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Pack benchmark (run by hand, not a test):
-#   bench/pack_bench.sh [--level N] [--megabytes M]
+#   bench/pack_bench.sh [--level N] [--method M] [--megabytes M]
 # Makes about 300 MB (M) of mixed content in build/pack-bench: random data,
 # text (the machine's headers and documents) and real program files (the
 # MinGW runtime libraries), in files of many sizes. Packs it with the native
-# tolvanex-build (default level, or N) and with Info-ZIP `zip -r -6` in the
+# tolvanex-build (deflate, like zip, or M; default level, or N) and with
+# Info-ZIP `zip -r -6` in the
 # same run, and prints wall and CPU times, their ratios and the size ratio;
 # then the sizes of the i686 and x86_64 setup.exe and uninstall.exe of
 # build/win32 and build/win64-product.
@@ -15,12 +16,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/lib.sh"
 build=${TOLVANEX_BUILD_DIR:-$root/build}
 level=()
+method=deflate
 megabytes=300
 while [ $# -gt 0 ]; do
   case $1 in
     --level) level=(--level "$2"); shift 2 ;;
+    --method) method=$2; shift 2 ;;
     --megabytes) megabytes=$2; shift 2 ;;
-    *) echo "usage: $0 [--level N] [--megabytes M]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--level N] [--method M] [--megabytes M]" >&2; exit 2 ;;
   esac
 done
 configure_tree native
@@ -82,13 +85,13 @@ echo "content: $(du -sb "$content" | cut -f1) bytes in $(find "$content" -type f
 echo "load before: $(uptime)"
 rm -f "$work/setup.exe" "$work/content.zip"
 read -r pack_wall pack_cpu < <(timed "$tool" pack --stub "$stub" --out "$work/setup.exe" \
-  "${level[@]}" "$content")
+  --method "$method" "${level[@]}" "$content")
 read -r zip_wall zip_cpu < <(cd "$content" && timed zip -q -r -6 "$work/content.zip" .)
 echo "load after:  $(uptime)"
 payload=$(($(stat -c %s "$work/setup.exe") - $(stat -c %s "$stub")))
 zipped=$(stat -c %s "$work/content.zip")
 echo "processors: $(nproc)"
-echo "pack ${level[*]:-(default level)}: wall ${pack_wall} s, CPU ${pack_cpu} s, payload $payload bytes"
+echo "pack $method ${level[*]:-(default level)}: wall ${pack_wall} s, CPU ${pack_cpu} s, payload $payload bytes"
 echo "zip -r -6:   wall ${zip_wall} s, CPU ${zip_cpu} s, archive $zipped bytes"
 awk -v pw="$pack_wall" -v zw="$zip_wall" -v pc="$pack_cpu" -v zc="$zip_cpu" \
   -v ps="$payload" -v zs="$zipped" 'BEGIN {

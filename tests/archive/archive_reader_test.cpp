@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archive_reader.h"
+#include "archive/lzma_entry.h"
 #include "archive/payload_format.h"
 #include "tests/archive/archive_test_support.h"
 
@@ -585,3 +586,196 @@ TEST(FailingFile, EveryFailurePointIsReported) {
 }
 
 } // namespace
+
+// --- LZMA entries -------------------------------------------------------------
+
+TEST(LzmaReferenceArchives, EveryArchiveAndEntryReadsAsTheManifestSays) {
+    const JsonValue manifest = ReadManifest("lzma/manifest.json");
+    ASSERT_GE(manifest.members.size(), 6u);
+    for (const auto& archive : manifest.members) {
+        SCOPED_TRACE(archive.first);
+        CheckArchiveAgainstManifest(TestDataPath("lzma/" + archive.first), archive.second);
+    }
+}
+
+TEST(LzmaEntries, TheWindowIsTheDictionaryHeldToTheEntry) {
+    const struct {
+        uint32_t dictionary;
+        uint32_t entrySize;
+        uint32_t window;
+    } cases[] = {
+        {1u << 23, 1000, 1000},
+        {1u << 16, 1u << 20, 1u << 16},
+        {1u << 26, 0xFFFFFFFFu, 1u << 26},
+        {(1u << 26) + 1, 10, 0},
+        {4096, 0, 1},
+        // Below 4 KiB the decoder still reaches back 4 KiB.
+        {1, 100000, 4096},
+        {0, 3000, 3000},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(lzma_entry::WindowSize(c.dictionary, c.entrySize), c.window)
+            << c.dictionary << " " << c.entrySize;
+    }
+}
+
+void SetDictionary(RawEntry& entry, uint32_t size) {
+    for (int i = 0; i < 4; ++i) {
+        entry.data[5 + i] = static_cast<unsigned char>(size >> (8 * i));
+    }
+}
+
+// Every entry of the table is hand-made with one field or part falsified.
+TEST(LzmaEntries, FalsifiedEntriesGiveTheirStatus) {
+    const Bytes data = CompressibleBytes(70000, 5);
+    const DataCase cases[] = {
+        {"end marker, flag set", LzmaEntry("m", data, true), Ok, Ok, Ok},
+        {"no end marker, flag clear", LzmaEntry("n", data, false), Ok, Ok, Ok},
+        {"end marker, flag clear",
+         Falsified(LzmaEntry("m", data, true), [](RawEntry& e) { e.flags = 0; }), Ok, Ok, Ok},
+        {"no end marker, flag set",
+         Falsified(LzmaEntry("n", data, false), [](RawEntry& e) { e.flags = 2; }), Ok, DataError,
+         Ok},
+        {"wrong CRC", Falsified(LzmaEntry("c", data, false), [](RawEntry& e) { e.crc ^= 4; }), Ok,
+         Ok, CrcError},
+        {"stream cut in half",
+         Falsified(LzmaEntry("h", data, true),
+                   [](RawEntry& e) { e.data.resize(e.data.size() / 2); }),
+         Ok, DataError, Ok},
+        {"stream without its last byte",
+         Falsified(LzmaEntry("l", data, false), [](RawEntry& e) { e.data.pop_back(); }), Ok,
+         DataError, Ok},
+        {"header cut",
+         Falsified(LzmaEntry("t", data, false), [](RawEntry& e) { e.data.resize(7); }), Ok,
+         DataError, Ok},
+        {"a byte behind the stream",
+         Falsified(LzmaEntry("b", data, false), [](RawEntry& e) { e.data.push_back(0); }), Ok,
+         DataError, Ok},
+        {"a byte behind the end marker",
+         Falsified(LzmaEntry("b", data, true), [](RawEntry& e) { e.data.push_back(0); }), Ok,
+         DataError, Ok},
+        {"size one more than the stream gives",
+         Falsified(LzmaEntry("p", data, true), [](RawEntry& e) { e.uncompressedSize += 1; }), Ok,
+         DataError, Ok},
+        // All its bytes were delivered, so the entry is checked too.
+        {"size one less than the stream gives, with marker",
+         Falsified(LzmaEntry("q", data, true), [](RawEntry& e) { e.uncompressedSize -= 1; }), Ok,
+         DataError, CrcError},
+        {"size one less than the stream gives, no marker",
+         Falsified(LzmaEntry("r", data, false), [](RawEntry& e) { e.uncompressedSize -= 1; }), Ok,
+         DataError, CrcError},
+        {"properties size 6",
+         Falsified(LzmaEntry("s", data, false), [](RawEntry& e) { e.data[2] = 6; }), Ok, DataError,
+         Ok},
+        {"lc/lp/pb out of range",
+         Falsified(LzmaEntry("o", data, false), [](RawEntry& e) { e.data[4] = 9 * 5 * 5; }), Ok,
+         DataError, Ok},
+        // The stream reaches back further than the 4 KiB the decoder then
+        // keeps: refused, never read outside the window.
+        {"dictionary of one byte",
+         Falsified(LzmaEntry("k", data, false), [](RawEntry& e) { SetDictionary(e, 1); }), Ok,
+         DataError, Ok},
+        {"dictionary at the bound",
+         Falsified(LzmaEntry("d", data, false),
+                   [](RawEntry& e) { SetDictionary(e, lzma_entry::kMaxDictionary); }),
+         Ok, Ok, Ok},
+        {"dictionary beyond the bound",
+         Falsified(LzmaEntry("e", data, false),
+                   [](RawEntry& e) { SetDictionary(e, lzma_entry::kMaxDictionary + 1); }),
+         Ok, DataError, Ok},
+        {"empty entry, marker", LzmaEntry("z", Bytes(), true), Ok, Ok, Ok},
+        {"empty entry, no marker", LzmaEntry("y", Bytes(), false), Ok, Ok, Ok},
+    };
+    for (const DataCase& c : cases) {
+        SCOPED_TRACE(c.description);
+        RawArchive archive;
+        archive.entries = {c.entry};
+        MemoryFile file;
+        file.bytes = BuildRawArchive(archive);
+        ReaderHolder holder{OpenBytes(&file)};
+        // Chunks smaller than the input buffer and the window both.
+        const ReadOutcome outcome = ReadCurrent(holder.reader, 3000);
+        EXPECT_EQ(outcome.openStatus, c.openStatus);
+        EXPECT_EQ(outcome.readStatus, c.readStatus);
+        EXPECT_EQ(outcome.closeStatus, c.closeStatus);
+        if (c.readStatus == Ok && c.closeStatus == Ok) {
+            EXPECT_EQ(outcome.data.size(), c.entry.uncompressedSize);
+        }
+    }
+}
+
+TEST(LzmaEntries, ChunkSizesDoNotChangeTheBytes) {
+    // Larger than the 16 KiB input buffer and mixed: text, then noise.
+    Bytes data = CompressibleBytes(150000, 8);
+    const Bytes noise = RandomBytes(50000, 8);
+    data.insert(data.end(), noise.begin(), noise.end());
+    RawArchive archive;
+    archive.entries = {LzmaEntry("a", data, true), LzmaEntry("b", data, false)};
+    MemoryFile file;
+    file.bytes = BuildRawArchive(archive);
+    ReaderHolder holder{OpenBytes(&file)};
+    for (int entry = 0; entry < 2; ++entry) {
+        for (uint32_t chunk : {1u, 4095u, 16384u, 300000u}) {
+            SCOPED_TRACE(std::to_string(entry) + "/" + std::to_string(chunk));
+            const ReadOutcome outcome = ReadCurrent(holder.reader, chunk);
+            EXPECT_EQ(outcome.readStatus, Ok);
+            EXPECT_EQ(outcome.closeStatus, Ok);
+            EXPECT_TRUE(outcome.data == data);
+        }
+        GoToNextEntry(holder.reader);
+    }
+}
+
+// Whatever byte of the stream is damaged, reading ends: in an error, or with
+// the entry's bytes intact.
+TEST(LzmaEntries, EveryDamagedByteEndsInAnErrorOrTheTrueBytes) {
+    const Bytes data = CompressibleBytes(3000, 2);
+    for (bool marker : {true, false}) {
+        const RawEntry intact = LzmaEntry("x", data, marker);
+        for (size_t at = 0; at < intact.data.size(); ++at) {
+            for (unsigned char mask : {0x01, 0x80}) {
+                RawEntry entry = intact;
+                entry.data[at] ^= mask;
+                RawArchive archive;
+                archive.entries = {entry};
+                MemoryFile file;
+                file.bytes = BuildRawArchive(archive);
+                ReaderHolder holder{OpenBytes(&file)};
+                const ReadOutcome outcome = ReadCurrent(holder.reader, 1000);
+                const bool failed = outcome.readStatus < 0 || outcome.closeStatus == CrcError;
+                EXPECT_TRUE(failed || outcome.data == data) << "byte " << at << " mask " << +mask;
+                if (failed) {
+                    EXPECT_TRUE(outcome.readStatus == DataError || outcome.closeStatus == CrcError)
+                        << outcome.readStatus;
+                }
+            }
+        }
+    }
+}
+
+TEST(ReaderMethods, TheListIsReadToItsSemicolon) {
+    const struct {
+        const char* text;
+        uint32_t method;
+        bool listed;
+    } cases[] = {
+        {"tolvanex-reader-methods: 0 8 14;", 14, true},
+        {"tolvanex-reader-methods: 0 8 14;", 0, true},
+        {"tolvanex-reader-methods: 0 8 14;", 1, false},
+        {"tolvanex-reader-methods: 0 8 14;", 4, false},
+        {"tolvanex-reader-methods: 0 8 14;", 81, false},
+        {"tolvanex-reader-methods: 0 8;14;", 14, false},
+        {"tolvanex-reader-methods: 0 8 14", 14, false},
+        {"tolvanex-reader-methods: 0 x 14;", 14, false},
+        {"tolvanex-reader-method: 0 8 14;", 8, false},
+        {"tolvanex-reader-methods:;", 0, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsMethodListed(c.text, strlen(c.text), c.method), c.listed)
+            << c.text << " " << c.method;
+    }
+    // What the reader itself reads.
+    for (uint32_t method : {0u, 8u, 14u}) {
+        EXPECT_TRUE(IsMethodListed(kReaderMethodsMark, strlen(kReaderMethodsMark), method));
+    }
+}

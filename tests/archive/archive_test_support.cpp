@@ -12,6 +12,8 @@
 
 #include <zlib.h>
 
+#include "archive/lzma_encoder.h"
+
 namespace fs = std::filesystem;
 
 // --- JSON -------------------------------------------------------------------
@@ -178,15 +180,17 @@ bool ParseJson(const std::string& text, JsonValue* value) {
 }
 
 const JsonValue& ReferenceManifest() {
-    static const JsonValue manifest = [] {
-        const Bytes bytes = ReadFileBytes(TestDataPath("payloads/manifest.json"));
-        JsonValue parsed;
-        if (!ParseJson(std::string(bytes.begin(), bytes.end()), &parsed)) {
-            parsed = JsonValue{};
-        }
-        return parsed;
-    }();
+    static const JsonValue manifest = ReadManifest("payloads/manifest.json");
     return manifest;
+}
+
+JsonValue ReadManifest(const std::string& relative) {
+    const Bytes bytes = ReadFileBytes(TestDataPath(relative));
+    JsonValue parsed;
+    if (!ParseJson(std::string(bytes.begin(), bytes.end()), &parsed)) {
+        parsed = JsonValue{};
+    }
+    return parsed;
 }
 
 // --- Files ------------------------------------------------------------------
@@ -406,6 +410,14 @@ RawEntry DeflatedEntry(const std::string& name, const Bytes& data) {
     RawEntry entry = StoredEntry(name, data);
     entry.method = 8;
     entry.data = RawDeflate(data);
+    return entry;
+}
+
+RawEntry LzmaEntry(const std::string& name, const Bytes& data, bool endMarker) {
+    RawEntry entry = StoredEntry(name, data);
+    entry.method = 14;
+    entry.flags = endMarker ? 2 : 0;
+    EncodeLzmaEntry(data.data(), data.size(), 6, endMarker, &entry.data);
     return entry;
 }
 

@@ -34,6 +34,9 @@ bool ParseJson(const std::string& text, JsonValue* value);
 
 // The reference archives' manifest from the test data.
 const JsonValue& ReferenceManifest();
+// Another manifest of the test data ("lzma/manifest.json"); null when it
+// cannot be read.
+JsonValue ReadManifest(const std::string& relative);
 
 // --- Files ------------------------------------------------------------------
 
@@ -95,6 +98,9 @@ struct RawEntry {
 
 RawEntry StoredEntry(const std::string& name, const Bytes& data);
 RawEntry DeflatedEntry(const std::string& name, const Bytes& data);
+// An LZMA entry (method 14) at level 6; with endMarker the stream ends in
+// its marker and flag bit 1 is set.
+RawEntry LzmaEntry(const std::string& name, const Bytes& data, bool endMarker);
 
 struct RawArchive {
     std::vector<RawEntry> entries;

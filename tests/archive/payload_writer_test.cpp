@@ -53,12 +53,15 @@ std::vector<RoundTripEntry> RoundTripEntries() {
     std::vector<RoundTripEntry> entries;
     uint32_t seed = 1;
     for (size_t size : sizes) {
-        for (PayloadMethod method : {PayloadMethod::Stored, PayloadMethod::Deflated}) {
+        for (PayloadMethod method :
+             {PayloadMethod::Stored, PayloadMethod::Deflated, PayloadMethod::Lzma}) {
             for (bool random : {true, false}) {
                 RoundTripEntry entry;
                 entry.name = std::string(random ? "random/" : "text/") +
-                             (method == PayloadMethod::Stored ? "stored/" : "deflated/") + "size_" +
-                             std::to_string(size);
+                             (method == PayloadMethod::Stored     ? "stored/"
+                              : method == PayloadMethod::Deflated ? "deflated/"
+                                                                  : "lzma/") +
+                             "size_" + std::to_string(size);
                 entry.data = random ? RandomBytes(size, seed) : CompressibleBytes(size, seed);
                 entry.method = method;
                 entries.push_back(entry);
@@ -101,7 +104,12 @@ TEST(RoundTrip, EveryEntryReadsBackExactly) {
                                       nullptr, 0),
                   Ok);
         EXPECT_EQ(name, expected.name);
-        EXPECT_EQ(central.method, expected.method == PayloadMethod::Stored ? 0u : 8u);
+        if (expected.method == PayloadMethod::Lzma) {
+            // LZMA stores what it cannot shrink.
+            EXPECT_EQ(central.method, central.compressedSize < expected.data.size() ? 14u : 0u);
+        } else {
+            EXPECT_EQ(central.method, expected.method == PayloadMethod::Stored ? 0u : 8u);
+        }
         EXPECT_EQ(central.flags, 0u);
         EXPECT_EQ(central.dosDateTime, 0x52CE6A3Cu);
         EXPECT_EQ(central.crc, Crc32Of(expected.data));
@@ -115,6 +123,35 @@ TEST(RoundTrip, EveryEntryReadsBackExactly) {
         EXPECT_EQ(ReadCurrentData(holder.reader, &closeStatus), expected.data);
         EXPECT_EQ(closeStatus, Ok);
         GoToNextEntry(holder.reader);
+    }
+}
+
+// The dictionary in an LZMA entry's header: the level's, but for a smaller
+// entry no more than the format's next step above the entry's size, so that
+// the reader's window is the entry's.
+TEST(LzmaEncoding, TheDictionaryFollowsTheLevelAndTheEntry) {
+    const struct {
+        size_t size;
+        int level;
+        uint32_t dictionary; // in the header
+    } cases[] = {
+        {100, 6, 4096},          {5000, 6, 6144},
+        {70000, 6, 98304},       {70000, 1, 98304},
+        {9u << 20, 6, 8u << 20}, {9u << 20, 1, 1u << 20},
+        {3u << 20, 9, 3u << 20}, {(3u << 20) + 1, 9, 4u << 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + " at " + std::to_string(c.level));
+        const Bytes data(c.size, 'a');
+        EncodedEntry encoded;
+        ASSERT_EQ(EncodeEntryData(data.data(), data.size(), PayloadMethod::Lzma, c.level, &encoded),
+                  PayloadError::None);
+        ASSERT_EQ(encoded.method, 14u);
+        ASSERT_GT(encoded.data.size(), 9u);
+        const uint32_t dictionary = encoded.data[5] | encoded.data[6] << 8 | encoded.data[7] << 16 |
+                                    static_cast<uint32_t>(encoded.data[8]) << 24;
+        EXPECT_EQ(dictionary, c.dictionary);
+        EXPECT_EQ(encoded.data[2], 5); // the properties' size
     }
 }
 

@@ -143,8 +143,9 @@ TEST(ClosedArchive, FailedOpenClosesThePreviousArchive) {
 
 // Extracts every entry the manifest lists and checks the outcome its "read"
 // field gives: data that fails any check leaves no file.
-void CheckExtraction(const std::string& archiveName, const JsonValue& expected) {
-    SetupArchive archive(ReferencePath(archiveName).c_str());
+void CheckExtraction(const std::string& archiveName, const JsonValue& expected,
+                     const std::string& folder = "payloads/") {
+    SetupArchive archive(TestDataPath(folder + archiveName).c_str());
     ASSERT_EQ(archive.GetEntryCount(), expected["entry_count"].AsInt());
     ScratchDirectory scratch;
     const std::vector<JsonValue>& entries = expected["entries"].items;
@@ -188,6 +189,16 @@ TEST(ReferenceArchives, EveryEntryExtractsAsTheManifestSays) {
         }
         SCOPED_TRACE(archive.first);
         CheckExtraction(archive.first, archive.second);
+    }
+}
+
+// LZMA entries from independent writers; damaged ones leave no file.
+TEST(ReferenceArchives, EveryLzmaEntryExtractsAsTheManifestSays) {
+    const JsonValue manifest = ReadManifest("lzma/manifest.json");
+    ASSERT_FALSE(manifest.members.empty());
+    for (const auto& archive : manifest.members) {
+        SCOPED_TRACE(archive.first);
+        CheckExtraction(archive.first, archive.second, "lzma/");
     }
 }
 
@@ -381,6 +392,26 @@ TEST(WrittenFiles, TheCallbackSeesEveryChunk) {
         EXPECT_EQ(gReportedChunks, c.chunks);
     }
     EXPECT_EQ(ReadFileBytes(Native(scratch.path(), "empty.txt")).size(), 0u);
+}
+
+// LZMA entries report their progress in the same chunks as deflated ones.
+TEST(WrittenFiles, TheCallbackSeesEveryLzmaChunk) {
+    SetupArchive archive(TestDataPath("lzma/marker.payload").c_str());
+    ScratchDirectory scratch;
+    const JsonValue manifest = ReadManifest("lzma/manifest.json");
+    const std::vector<JsonValue>& entries = manifest["marker.payload"]["entries"].items;
+    for (size_t index = 0; index < entries.size(); ++index) {
+        const int64_t size = entries[index]["size"].AsInt();
+        SCOPED_TRACE(entries[index]["name"].text);
+        std::vector<int32_t> expected(static_cast<size_t>(size / 20480), 20480);
+        if (size % 20480 != 0) {
+            expected.push_back(static_cast<int32_t>(size % 20480));
+        }
+        gReportedChunks.clear();
+        ASSERT_TRUE(archive.ExtractEntry(static_cast<int>(index), scratch.path().c_str(), false,
+                                         RecordChunk));
+        EXPECT_EQ(gReportedChunks, expected);
+    }
 }
 
 TEST(WrittenFiles, CarryTheEntryTimeAndPlainAttributes) {

@@ -132,9 +132,11 @@ TEST(CheckCommand, ChecksAnInstallersEntriesAgainstItsScript) {
     WriteText(scratch.Join("setup.ini"), kScript);
     WriteText(scratch.Join("a.exe"), "a");
     const std::string installer = scratch.Join("setup.exe");
-    const ToolRun packed = RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--out", installer,
-                                    scratch.Join("setup.ini"), "file_1=" + scratch.Join("a.exe"),
-                                    "file_2=" + scratch.Join("a.exe")});
+    // The stub is no setup.exe that reads LZMA: deflate.
+    const ToolRun packed =
+        RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--method", "deflate", "--out",
+                 installer, scratch.Join("setup.ini"), "file_1=" + scratch.Join("a.exe"),
+                 "file_2=" + scratch.Join("a.exe")});
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
     const ToolRun run = RunTool({"check", installer});
     EXPECT_EQ(run.exitCode, 1);
@@ -149,8 +151,8 @@ TEST(CheckCommand, NamesAnEndRecordBeyondTheReadersReach) {
     WriteText(scratch.Join("stub.exe"), "MZ stub");
     WriteText(scratch.Join("setup.ini"), kScript);
     const std::string installer = scratch.Join("setup.exe");
-    ASSERT_EQ(RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--out", installer,
-                       scratch.Join("setup.ini")})
+    ASSERT_EQ(RunTool({"pack", "--stub", scratch.Join("stub.exe"), "--method", "deflate", "--out",
+                       installer, scratch.Join("setup.ini")})
                   .exitCode,
               0);
     // As a signer appends its table: within the reach the payload is read,
@@ -384,3 +386,47 @@ TEST(CheckCommand, RefusesWrongArgumentsAndUnreadableFiles) {
 }
 
 } // namespace
+
+// An entry is readable when the installer's own setup.exe lists its method;
+// a setup.exe without that list is one from before LZMA entries.
+TEST(CheckCommand, NamesEntriesTheInstallersSetupCannotRead) {
+    using namespace std::string_literals;
+    ScratchDirectory scratch;
+    WriteText(scratch.Join("setup.ini"), kScript);
+    ASSERT_TRUE(WriteFileBytes(scratch.Join("a.exe"), CompressibleBytes(20000, 4)));
+    struct Case {
+        std::string stub;
+        const char* method;
+        bool unreadable; // file_1 reported, exit code 1
+    };
+    const Case cases[] = {
+        {"MZ older stub", "deflate", false},
+        {"MZ older stub", "lzma", true},
+        {"MZ\0tolvanex-reader-methods: 0 8 14;\0rest"s, "lzma", false},
+        {"MZ\0tolvanex-reader-methods: 0 8 14;\0rest"s, "deflate", false},
+        {"MZ\0tolvanex-reader-methods: 0 8;\0rest"s, "lzma", true},
+        {"MZ\0tolvanex-reader-methods: 0 14;\0rest"s, "deflate", true},
+        {"MZ\0tolvanex-reader-methods: 0 8 14"s, "lzma", true}, // the list never ends
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stub.substr(3) + " " + c.method);
+        const std::string stubPath = scratch.Join("stub.exe");
+        ASSERT_TRUE(WriteFileBytes(stubPath, Bytes(c.stub.begin(), c.stub.end())));
+        const std::string installer = scratch.Join("setup.exe");
+        const ToolRun packed =
+            RunTool({"pack", "--stub", stubPath, "--out", installer, "--method", c.method,
+                     scratch.Join("setup.ini"), "file_1=" + scratch.Join("a.exe")});
+        ASSERT_EQ(packed.exitCode, 0) << packed.err;
+        const ToolRun run = RunTool({"check", installer});
+        EXPECT_EQ(run.exitCode, c.unreadable ? 1 : 0) << run.err;
+        EXPECT_EQ(run.err.find("\"file_1\" is compressed with method") != std::string::npos,
+                  c.unreadable)
+            << run.err;
+        EXPECT_EQ(run.err.find("[unreadable-method]") != std::string::npos, c.unreadable)
+            << run.err;
+        // A finding about the installer as a whole, with the check's severity.
+        EXPECT_EQ(run.err.find(installer + ": error: entry \"file_1\"") != std::string::npos,
+                  c.unreadable)
+            << run.err;
+    }
+}

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_reader.h"
 #include "tests/archive/archive_test_support.h"
 
 namespace fs = std::filesystem;
@@ -119,6 +120,9 @@ void WriteSupportFiles(const std::string& directory) {
     for (const char* name : {"stub.exe", "uninstall.exe", "left.jpg", "top.jpg"}) {
         WriteText(directory + "/" + name, std::string("support ") + name);
     }
+    // The stub stands for this tree's setup.exe: check weighs the entries
+    // against the methods it names.
+    WriteText(directory + "/stub.exe", std::string("support stub.exe ") + kReaderMethodsMark);
 }
 
 // A build script of `directory` taking the files of app/ into the

@@ -275,6 +275,9 @@ std::vector<CheckCase> Cases() {
         {"bad-architecture", From::BuildScript,
          Main() + kFiles + "[build]\nfile_1=a\narchitecture=\n",
          Main() + kFiles + "[build]\nfile_1=a\narchitecture=x86\n"},
+        // The compression settings are the builder's keys too.
+        {"ignored-key", From::BuildScript, Main() + kFiles + "[build]\nfile_1=a\nmethd=lzma\n",
+         Main() + kFiles + "[build]\nfile_1=a\nmethod=deflate\nlevel=9\n"},
         {"missing-key", From::BuildScript, Main() + "[sources]\ncount=1\n0_from=bin\n",
          Main() + "[sources]\ncount=1\n0_from=bin\n0_to=%%INSTALLDIR%%\n"},
     };
@@ -299,7 +302,7 @@ TEST(ScriptChecks, EachCheckFiresOnItsScriptAndNotOnTheCleanOne) {
 // installer's programs, are tested by the check command's tests).
 TEST(ScriptChecks, EveryFindingHasItsRowAndEveryRowItsCase) {
     std::set<std::string> covered = {"end-record-out-of-reach", "utf8-setup-script",
-                                     "mixed-architecture"};
+                                     "mixed-architecture", "unreadable-method"};
     for (const CheckCase& c : Cases()) {
         SCOPED_TRACE(c.triggering);
         for (const Finding& finding : Check(c.triggering, c.from, c.payload)) {

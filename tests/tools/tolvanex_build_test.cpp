@@ -97,9 +97,10 @@ std::string NativePath(const std::string& directory, std::string relative) {
 // The list line the manifest predicts for one entry.
 std::string ExpectedListLine(int index, const JsonValue& entry) {
     const int method = static_cast<int>(entry["method"].AsInt());
-    const std::string methodName = method == 0   ? "stored"
-                                   : method == 8 ? "deflated"
-                                                 : "method" + std::to_string(method);
+    const std::string methodName = method == 0    ? "stored"
+                                   : method == 8  ? "deflated"
+                                   : method == 14 ? "lzma"
+                                                  : "method" + std::to_string(method);
     const uint32_t dos = static_cast<uint32_t>(entry["dos_date_time"].AsInt());
     const uint32_t date = dos >> 16;
     const uint32_t time = dos & 0xFFFF;
@@ -204,7 +205,7 @@ TEST(PackCommand, PacksFilesDirectoriesAndNamedItemsForListAndExtract) {
         for (size_t i = 0; i < 4; ++i) {
             // Random data.bin cannot be shrunk: it is stored either way.
             const bool stored = store || i == 1;
-            EXPECT_NE(listed[i].find(stored ? "stored" : "deflated"), std::string::npos);
+            EXPECT_NE(listed[i].find(stored ? "stored" : "lzma"), std::string::npos);
             EXPECT_EQ(listed[i].substr(listed[i].size() - strlen(names[i])), names[i]);
         }
 
@@ -329,16 +330,19 @@ TEST(ParallelPacking, AnyNumberOfThreadsGivesTheBytesOfOne) {
     struct Case {
         const char* threads; // nullptr: one per processor
         const char* level;
+        const char* method;
     };
-    const Case cases[] = {{"1", "6"}, {"3", "6"}, {nullptr, "6"}, {"1", "1"}, {"4", "1"}};
+    const Case cases[] = {{"1", "6", "deflate"},  {"3", "6", "deflate"}, {nullptr, "6", "deflate"},
+                          {"1", "1", "deflate"},  {"4", "1", "deflate"}, {"1", "6", "lzma"},
+                          {nullptr, "6", "lzma"}, {"5", "6", "lzma"}};
     Bytes reference;
-    const char* referenceLevel = nullptr;
+    std::string referenceKind;
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.threads != nullptr ? c.threads : "all") + " threads, level " +
-                     c.level);
+        const std::string kind = std::string(c.method) + c.level;
+        SCOPED_TRACE(std::string(c.threads != nullptr ? c.threads : "all") + " threads, " + kind);
         const std::string out = scratch.Join("out.exe");
-        std::vector<std::string> arguments = {"pack", "--stub",  stub,   "--out",
-                                              out,    "--level", c.level};
+        std::vector<std::string> arguments = {"pack",    "--stub", stub,       "--out", out,
+                                              "--level", c.level,  "--method", c.method};
         if (c.threads != nullptr) {
             arguments.insert(arguments.end(), {"--threads", c.threads});
         }
@@ -346,10 +350,10 @@ TEST(ParallelPacking, AnyNumberOfThreadsGivesTheBytesOfOne) {
         const ToolRun run = RunTool(arguments);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const Bytes bytes = ReadFileBytes(out);
-        if (referenceLevel == nullptr || strcmp(referenceLevel, c.level) != 0) {
+        if (referenceKind != kind) {
             reference = bytes;
-            referenceLevel = c.level;
-            const std::string extracted = scratch.Join(std::string("x") + c.level);
+            referenceKind = kind;
+            const std::string extracted = scratch.Join("x" + kind);
             ASSERT_EQ(RunTool({"extract", out, extracted}).exitCode, 0);
             for (size_t i = 0; i < contents.size(); ++i) {
                 EXPECT_EQ(ReadFileBytes(NativePath(extracted, "f" + std::to_string(100 + i))),
@@ -370,16 +374,28 @@ TEST(ParallelPacking, LevelsStoreOrDeflateAndOutOfRangeIsRefused) {
     ASSERT_TRUE(WriteFileBytes(noise, RandomBytes(50000, 2)));
     struct Case {
         const char* level;
+        const char* method; // nullptr: none given
         int exitCode;
         const char* textMethod; // the random file is always stored
     };
-    const Case cases[] = {{"0", 0, "stored"}, {"1", 0, "deflated"}, {"9", 0, "deflated"},
-                          {"10", 2, nullptr}, {"-1", 2, nullptr},   {"x", 2, nullptr}};
+    const Case cases[] = {
+        {"0", nullptr, 0, "stored"}, {"1", nullptr, 0, "lzma"},       {"9", nullptr, 0, "lzma"},
+        {"10", nullptr, 2, nullptr}, {"-1", nullptr, 2, nullptr},     {"x", nullptr, 2, nullptr},
+        {"1", "lzma", 0, "lzma"},    {"9", "lzma", 0, "lzma"},        {"0", "lzma", 0, "stored"},
+        {"6", "store", 0, "stored"}, {"6", "deflate", 0, "deflated"}, {"6", "zip", 2, nullptr},
+        {"6", "LZMA", 2, nullptr},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.level);
-        const std::string out = scratch.Join(std::string("level") + c.level + ".exe");
-        const ToolRun run =
-            RunTool({"pack", "--stub", noise, "--out", out, "--level", c.level, text, noise});
+        const std::string name = std::string(c.method != nullptr ? c.method : "") + c.level;
+        SCOPED_TRACE(name);
+        const std::string out = scratch.Join("level" + name + ".exe");
+        std::vector<std::string> arguments = {"pack", "--stub",  noise,  "--out",
+                                              out,    "--level", c.level};
+        if (c.method != nullptr) {
+            arguments.insert(arguments.end(), {"--method", c.method});
+        }
+        arguments.insert(arguments.end(), {text, noise});
+        const ToolRun run = RunTool(arguments);
         ASSERT_EQ(run.exitCode, c.exitCode) << run.err;
         if (c.textMethod == nullptr) {
             EXPECT_FALSE(PathExists(out));
@@ -782,6 +798,8 @@ TEST(BuildCommand, BadInputGetsOneLineAndLeavesTheOutputAsItWas) {
         {"hand-written [files]", "[sources]", "[files]\n1=x\n[sources]", 11, "[files]"},
         {"item without target", "0_to=%%INSTALLDIR%%\n", "", 13, "0_to"},
         {"no count", "count=1\n", "", 11, "count"},
+        {"unknown method", "stub=stub.exe", "stub=stub.exe\nmethod=zip", 7, "zip"},
+        {"level out of range", "stub=stub.exe", "stub=stub.exe\nlevel=10", 7, "10"},
         {"character CP1252 lacks", "apptitle=Demo",
          "apptitle=\xc5\x81\xc3\xb3"
          "d\xc5\xba",
@@ -811,8 +829,12 @@ TEST(BuildCommand, BadInputGetsOneLineAndLeavesTheOutputAsItWas) {
     EXPECT_EQ(unreadable.exitCode, 1);
     ASSERT_EQ(Lines(unreadable.err).size(), 1u);
     EXPECT_NE(unreadable.err.find("kein-script.ini"), std::string::npos);
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{"build"}, {"build", "a", "b"}, {"build", "a", "--fast"}}) {
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{"build"},
+                                                  {"build", "a", "b"},
+                                                  {"build", "a", "--fast"},
+                                                  {"build", "a", "--method", "zip"},
+                                                  {"build", "a", "--level", "10"},
+                                                  {"build", "a", "--level", "-1"}}) {
         EXPECT_EQ(RunTool(wrong).exitCode, 2);
     }
     EXPECT_EQ(ReadText(out), "an earlier installer");
@@ -1005,3 +1027,44 @@ TEST(InspectCommand, ShowsTheListsInTheirOrderAsWritten) {
 }
 
 } // namespace
+
+TEST(BuildCommand, MethodAndLevelComeFromTheCommandLineOrBuild) {
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    WriteSupportFiles(dir);
+    fs::create_directories(NativePath(dir, "app"));
+    ASSERT_TRUE(WriteFileBytes(NativePath(dir, "app/a.txt"), CompressibleBytes(40000, 3)));
+    struct Case {
+        const char* buildKeys;            // added to [build]
+        std::vector<std::string> options; // after the script
+        const char* appMethod;            // of the application file, in list's words
+    };
+    const Case cases[] = {
+        {"", {}, "lzma"},
+        {"method=lzma\n", {}, "lzma"},
+        {"method=lzma\nlevel=0\n", {}, "stored"},
+        {"method=lzma\n", {"--method", "deflate"}, "deflated"},
+        {"level=0\n", {"--level", "9"}, "lzma"},
+        {"method=deflate\n", {}, "deflated"},
+        {"", {"--method", "lzma", "--level", "2"}, "lzma"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.buildKeys + std::to_string(c.options.size()));
+        const std::string script = NativePath(dir, "build.ini");
+        WriteText(script, "[main]\napptitle=Demo\n[dialogs]\nshow_license=yes\n[build]\n" +
+                              std::string(kSupportKeys) + c.buildKeys +
+                              "[sources]\ncount=1\n0_from=app\n0_to=%%INSTALLDIR%%\n");
+        const std::string out = NativePath(dir, "setup.exe");
+        std::vector<std::string> arguments = {"build", script, "--out", out, "--quiet"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        const ToolRun run = RunTool(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::string appLine;
+        for (const std::string& line : Lines(RunTool({"list", out}).out)) {
+            if (line.find("file_1") != std::string::npos) {
+                appLine = line;
+            }
+        }
+        EXPECT_NE(appLine.find(c.appMethod), std::string::npos) << appLine;
+    }
+}

@@ -7,7 +7,7 @@
 #
 # Scenarios: quiet (installs with /quiet, checks everything the installation
 # made and removes it by its QuietUninstallString), passive, exit-codes,
-# windows, user-file, files-gone, second-install, signed, hostile-log.
+# windows, user-file, files-gone, second-install, signed, hostile-log, lzma.
 # The environment names the programs: E2E_DIR (work directory, holds the
 # prefix), WINE_RUN, BUILDER_EXE (with setup.exe, uninstall.exe and the
 # pictures beside it), ROBOT_EXE, UNINSTALL_EXE, SOURCE_DIR (the project),
@@ -278,8 +278,10 @@ build_example_setup() {
       if (ENVIRON["architecture"] != "") print "architecture=" ENVIRON["architecture"]
     }' \
     "$SOURCE_DIR/examples/build.ini" >"$E2E_DIR/stage/build.ini"
+  # BUILD_OPTIONS, when set, are more options of build (word-split).
+  # shellcheck disable=SC2086
   wine_run "$BUILDER_EXE" build "$(windows_path "$E2E_DIR/stage/build.ini")" \
-    --out "$(windows_path "$example_setup")" --quiet ||
+    --out "$(windows_path "$example_setup")" --quiet ${BUILD_OPTIONS:-} ||
     fail "building the example"
 }
 
@@ -627,6 +629,25 @@ signed)
   uninstall_quietly 0
   wait_until_gone "$destination_unix"
   expect_same_snapshot
+  ;;
+lzma)
+  # The example packed with deflate and with LZMA installs the same files
+  # and writes the same log.
+  for method in deflate lzma; do
+    snapshot "$E2E_DIR/before.txt"
+    BUILD_OPTIONS="--method $method" example_setup="$E2E_DIR/$method-setup.exe" build_example_setup
+    listed=${method/deflate/deflated}
+    wine_run "$BUILDER_EXE" list "$(windows_path "$E2E_DIR/$method-setup.exe")" |
+      grep -q "  $listed  " || fail "the $method installer holds no $listed entries"
+    setup_under_test="$E2E_DIR/$method-setup.exe"
+    install_example
+    installation_record >"$E2E_DIR/$method-record.txt"
+    uninstall_quietly 0
+    wait_until_gone "$destination_unix"
+    expect_same_snapshot
+  done
+  diff -u "$E2E_DIR/deflate-record.txt" "$E2E_DIR/lzma-record.txt" ||
+    fail "the LZMA installer installed otherwise than the deflate one"
   ;;
 hostile-log)
   # A log edited to name the system's files, folders, keys, values and

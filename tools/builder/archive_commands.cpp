@@ -86,6 +86,9 @@ const char* MethodName(uint32_t method, char (&buffer)[24]) {
     if (method == payload_format::kMethodDeflated) {
         return "deflated";
     }
+    if (method == payload_format::kMethodLzma) {
+        return "lzma";
+    }
     snprintf(buffer, sizeof(buffer), "method%u", static_cast<unsigned>(method));
     return buffer;
 }

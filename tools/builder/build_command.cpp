@@ -2,6 +2,7 @@
 // with two more sections that stay out of the payload: [build] names the
 // output and the support files, [sources] the application files, which the
 // builder numbers and lists in the payload's setup.ini itself.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/program_architecture.h"
+#include "tools/builder/installer_output.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 #include "tools/builder/setup_script_generation.h"
@@ -33,6 +35,8 @@ namespace {
 struct BuildOptions {
     const char* scriptPath = nullptr;
     const char* outPath = nullptr;
+    const char* method = nullptr; // over [build] method
+    const char* level = nullptr;  // over [build] level
     bool werror = false;
     bool quiet = false;
 };
@@ -43,13 +47,32 @@ struct BuildSettings {
     std::string stubPath;
     std::string signCommand; // run on the uninstaller and on the written installer
     Machine architecture = Machine::X86;
+    PayloadMethod method = kDefaultInstallerMethod;
+    int level = kDefaultInstallerLevel;
     std::vector<PackEntry> entries;
 };
 
+// A compression level, "0" to "9".
+bool ParseLevel(const std::string& text, int* level) {
+    if (text.size() != 1 || !isdigit(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    *level = text[0] - '0';
+    return *level >= kMinPayloadLevel && *level <= kMaxPayloadLevel;
+}
+
 bool ParseBuildOptions(int argc, char** argv, BuildOptions* options) {
+    PayloadMethod method = kDefaultInstallerMethod;
+    int level = kDefaultInstallerLevel;
     for (int i = 0; i < argc; ++i) {
         if (strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             options->outPath = argv[++i];
+        } else if (strcmp(argv[i], "--method") == 0 && i + 1 < argc &&
+                   ParsePayloadMethod(argv[i + 1], &method)) {
+            options->method = argv[++i];
+        } else if (strcmp(argv[i], "--level") == 0 && i + 1 < argc &&
+                   ParseLevel(argv[i + 1], &level)) {
+            options->level = argv[++i];
         } else if (strcmp(argv[i], "--werror") == 0) {
             options->werror = true;
         } else if (strcmp(argv[i], "--quiet") == 0) {
@@ -331,6 +354,35 @@ ScriptDocument WithoutBuildSections(const ScriptDocument& script) {
     return payload;
 }
 
+// The method and level: the command line's (checked with the options),
+// else [build]'s, else the defaults. A [build] value the builder does not
+// know is an error on its line.
+bool ReadCompressionSettings(const BuildRun& run, const BuildOptions& options,
+                             BuildSettings* settings) {
+    const std::string& path = run.document->path;
+    const ScriptEntry* method =
+        run.build != nullptr ? FindEntry(*run.build, kBuildMethodKey) : nullptr;
+    const ScriptEntry* level =
+        run.build != nullptr ? FindEntry(*run.build, kBuildLevelKey) : nullptr;
+    if (options.method != nullptr) {
+        ParsePayloadMethod(options.method, &settings->method);
+    } else if (method != nullptr &&
+               !ParsePayloadMethod(ProfileValue(*method).c_str(), &settings->method)) {
+        ReportError(path, method->line,
+                    "compression method \"" + ProfileValue(*method) +
+                        "\" unknown: lzma, deflate or store");
+        return false;
+    }
+    if (options.level != nullptr) {
+        ParseLevel(options.level, &settings->level);
+    } else if (level != nullptr && !ParseLevel(ProfileValue(*level), &settings->level)) {
+        ReportError(path, level->line,
+                    "compression level \"" + ProfileValue(*level) + "\" out of range 0 to 9");
+        return false;
+    }
+    return true;
+}
+
 bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* settings,
                ScriptDocument* payloadScript) {
     const ScriptDocument& script = *run.document;
@@ -353,6 +405,9 @@ bool PlanBuild(const BuildRun& run, const BuildOptions& options, BuildSettings* 
     }
     const ScriptEntry* sign = run.build != nullptr ? FindEntry(*run.build, kBuildSignKey) : nullptr;
     settings->signCommand = sign != nullptr ? ProfileValue(*sign) : std::string();
+    if (!ReadCompressionSettings(run, options, settings)) {
+        return false;
+    }
     if (!CollectSupportFiles(run, settings)) {
         return false;
     }
@@ -413,6 +468,8 @@ int WriteInstallerFile(const BuildSettings& settings, bool quiet) {
     installer.stubPath = settings.stubPath;
     installer.outPath = settings.outPath;
     installer.signCommand = settings.signCommand;
+    installer.method = settings.method;
+    installer.level = settings.level;
     installer.quiet = quiet;
     int status = kExitSuccess;
     if (WriteInstaller(installer, settings.entries, &status)) {

@@ -18,6 +18,10 @@ inline constexpr char kBuildDotNetKey[] = "dotnetfx";
 // A command line, not a path: the signing tool run on the uninstaller and on
 // the written installer ({in} and {out} as for pack --sign).
 inline constexpr char kBuildSignKey[] = "sign";
+// How the payload is compressed: "deflate", "lzma" or "store", and the level
+// 0 to 9, as build --method and --level (which win over them).
+inline constexpr char kBuildMethodKey[] = "method";
+inline constexpr char kBuildLevelKey[] = "level";
 // Without [sources], each application entry is given as a key named after
 // it: "file_" (kAppEntryPrefix) and its [files] key, with the file's path.
 

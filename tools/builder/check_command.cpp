@@ -12,6 +12,7 @@
 #include "tools/builder/build_script.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/program_architecture.h"
+#include "tools/builder/entry_method_check.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
 
@@ -152,6 +153,7 @@ int RunCheckCommand(int argc, char** argv) {
     ScriptDocument generated;
     Machine stub = Machine::NotProgram;
     Machine uninstaller = Machine::NotProgram;
+    bool outOfReach = false;
     ArchiveReader* reader = OpenArchive(file);
     if (reader != nullptr) {
         const bool read = ReadPayload(reader, file, &payload);
@@ -177,6 +179,7 @@ int RunCheckCommand(int argc, char** argv) {
         options.sixtyFourBit = stub == Machine::X64;
     } else if (IsPayloadOutOfReach(file, &findings)) {
         // Nothing behind it can be read as setup.exe would.
+        outOfReach = true;
     } else {
         if (!ReadScriptBytes(file, &bytes, &error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
@@ -210,7 +213,10 @@ int RunCheckCommand(int argc, char** argv) {
         }
     }
 
-    if (findings.empty()) {
+    if (options.payloadEntries != nullptr) {
+        CheckEntryMethods(file, &findings);
+    }
+    if (!outOfReach) {
         CheckScript(document, options, &findings);
     }
     // The uninstaller of a 64-bit setup looks in the 64-bit views, that of a

@@ -1,5 +1,6 @@
 #include "tools/builder/installer_output.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -43,8 +44,9 @@ struct Job {
 
 struct Group {
     std::vector<Job>* jobs;
-    size_t end;
-    std::atomic<size_t> next;
+    std::vector<size_t> order; // the group's jobs, largest first
+    std::atomic<size_t> next;  // into order
+    PayloadMethod method;
     int level;
     bool hasEpoch;
     int64_t epoch;
@@ -111,7 +113,7 @@ void EncodeJob(Job& job, const Group& group) {
     if (job.sourcePath.empty()) {
         job.dosDateTime = kMemoryEntryTime;
         job.error = EncodeEntryData(reinterpret_cast<const unsigned char*>(job.data->data()),
-                                    job.data->size(), group.level, &job.encoded);
+                                    job.data->size(), group.method, group.level, &job.encoded);
         return;
     }
     int64_t seconds = 0;
@@ -125,27 +127,45 @@ void EncodeJob(Job& job, const Group& group) {
         seconds = group.epoch;
     }
     job.dosDateTime = DosDateTimeFromUtc(seconds);
-    job.error = EncodeEntryData(data.data(), data.size(), group.level, &job.encoded);
+    job.error = EncodeEntryData(data.data(), data.size(), group.method, group.level, &job.encoded);
 }
 
 void EncodeGroup(void* context) {
     Group* group = static_cast<Group*>(context);
-    for (size_t index = group->next++; index < group->end; index = group->next++) {
-        EncodeJob((*group->jobs)[index], *group);
+    for (size_t index = group->next++; index < group->order.size(); index = group->next++) {
+        EncodeJob((*group->jobs)[group->order[index]], *group);
     }
 }
 
-// The end of the group that starts at begin.
+// The end of the group that starts at begin. An entry larger than a group
+// starts one of its own, with room for a group of others beside it: they
+// keep the other threads busy while it is compressed.
 size_t GroupEnd(const std::vector<Job>& jobs, size_t begin, unsigned threads) {
     uint64_t bytes = 0;
+    uint64_t budget = kGroupBytes;
     size_t end = begin;
     while (end < jobs.size() &&
-           (end == begin || (bytes + jobs[end].size <= kGroupBytes &&
-                             end - begin < kGroupEntriesPerThread * threads))) {
+           (end == begin ||
+            (bytes + jobs[end].size <= budget && end - begin < kGroupEntriesPerThread * threads))) {
+        if (end == begin && jobs[end].size > kGroupBytes) {
+            budget = jobs[end].size + kGroupBytes;
+        }
         bytes += jobs[end].size;
         ++end;
     }
     return end;
+}
+
+// The jobs [begin, end), largest first, so that no large entry starts last
+// and runs alone; equal sizes in their order.
+std::vector<size_t> LargestFirst(const std::vector<Job>& jobs, size_t begin, size_t end) {
+    std::vector<size_t> order;
+    for (size_t i = begin; i < end; ++i) {
+        order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return jobs[a].size > jobs[b].size; });
+    return order;
 }
 
 const char* DescribePayloadError(PayloadError error) {
@@ -203,7 +223,9 @@ int WriteEntries(PayloadWriter* writer, std::vector<Job>& jobs, const InstallerS
     size_t begin = 0;
     while (begin < jobs.size() || written < jobs.size()) {
         const size_t end = GroupEnd(jobs, begin, threads);
-        Group group{&jobs, end, {begin}, settings.level, hasEpoch, epoch};
+        Group group{
+            &jobs, LargestFirst(jobs, begin, end), {0}, settings.method, settings.level, hasEpoch,
+            epoch};
         WorkerGroup* workers = StartWorkers(begin < end ? threads - 1 : 0, EncodeGroup, &group);
         int status = WriteJobs(writer, jobs, written, begin, settings.outPath, progress);
         EncodeGroup(&group);
@@ -380,6 +402,22 @@ int BuildInstaller(const InstallerSettings& settings, const std::vector<Installe
 }
 
 } // namespace
+
+bool ParsePayloadMethod(const char* name, PayloadMethod* method) {
+    static const struct {
+        const char* name;
+        PayloadMethod method;
+    } kNames[] = {{"deflate", PayloadMethod::Deflated},
+                  {"lzma", PayloadMethod::Lzma},
+                  {"store", PayloadMethod::Stored}};
+    for (const auto& known : kNames) {
+        if (strcmp(name, known.name) == 0) {
+            *method = known.method;
+            return true;
+        }
+    }
+    return false;
+}
 
 bool WriteInstaller(const InstallerSettings& settings, const std::vector<InstallerEntry>& entries,
                     int* exitCode) {

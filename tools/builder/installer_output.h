@@ -9,8 +9,15 @@
 #include <string>
 #include <vector>
 
-// The level that meets both of bench/pack_bench.sh's targets.
+#include "archive/payload_writer.h"
+
+// The level that meets both of bench/pack_bench.sh's targets, and the
+// method that meets bench/lzma_bench.sh's.
 constexpr int kDefaultInstallerLevel = 6;
+constexpr PayloadMethod kDefaultInstallerMethod = PayloadMethod::Lzma;
+
+// "deflate", "lzma" or "store" as a method; false for any other name.
+bool ParsePayloadMethod(const char* name, PayloadMethod* method);
 
 struct InstallerEntry {
     std::string name;       // as stored, "/" separating directories
@@ -23,7 +30,8 @@ struct InstallerEntry {
 struct InstallerSettings {
     std::string stubPath;
     std::string outPath;
-    int level = kDefaultInstallerLevel; // 0 stores, 1 to 9 deflate
+    PayloadMethod method = kDefaultInstallerMethod;
+    int level = kDefaultInstallerLevel; // 0 stores, 1 to 9 deflate or LZMA presets
     // Run on the entry named uninstall.exe before it is packed, then on the
     // finished installer; see sign_command.h. Empty: no signing.
     std::string signCommand;

@@ -52,6 +52,9 @@ bool ParsePackOptions(int argc, char** argv, PackOptions* options) {
                    ParseNumber(argv[i + 1], 0, 9, &number)) {
             installer.level = static_cast<int>(number);
             ++i;
+        } else if (strcmp(argv[i], "--method") == 0 && hasValue &&
+                   ParsePayloadMethod(argv[i + 1], &installer.method)) {
+            ++i;
         } else if (strcmp(argv[i], "--threads") == 0 && hasValue &&
                    ParseNumber(argv[i + 1], 1, 256, &number)) {
             installer.threads = static_cast<unsigned>(number);

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -18,6 +17,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <thread>
 #endif
 

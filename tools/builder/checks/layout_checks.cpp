@@ -38,6 +38,11 @@ const SetupKey kBuildKeys[] = {
     BuildFile(kBuildTopPictureKey),
     BuildFile(kBuildDotNetKey),
     BuildFile(kBuildSignKey),
+    // build --method and --level win over these.
+    {kBuildMethodKey, ValueKind::Text, kNoConstant, 0, Expansion::None, Need::Optional, "lzma",
+     "the payload's compression: lzma, deflate or store"},
+    {kBuildLevelKey, ValueKind::Number, kNoConstant, 0, Expansion::None, Need::Optional, "6",
+     "the compression level, 0 (stored) to 9"},
 };
 const SetupKey kSourceKeys[] = {
     BuildFile(kSourceFromKey, Need::Error),

@@ -16,6 +16,9 @@ const CheckInfo kChecks[] = {
      "setup.exe searches"},
     {"mixed-architecture", Severity::Error,
      "an installer whose setup.exe and uninstall.exe are a 32-bit and a 64-bit program"},
+    {"unreadable-method", Severity::Error,
+     "an installer entry compressed with a method its own setup.exe does not read (LZMA behind a "
+     "setup.exe from before LZMA entries)"},
 };
 
 } // namespace
