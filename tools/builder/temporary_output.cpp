@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -16,8 +17,6 @@
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <mutex>
 #include <thread>
 #endif
 
