@@ -32,8 +32,9 @@
 #define IDS_ERROR_CAPTION 141
 #define IDS_SERVICE_FAILED 142
 #define IDS_INFO 143
-#define IDS_ALREADY_RUNNING 144
+// 144 stays free: the frame's tests take it for an id without a string.
 #define IDS_HELP 145
+#define IDS_ALREADY_RUNNING 146
 
 // Controls every page has. The button ids are the page results they produce.
 #define IDC_NEXT 1
