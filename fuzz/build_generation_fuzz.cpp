@@ -28,14 +28,23 @@ bool HasLineBreak(const std::string& text) {
 }
 
 // A target as the source search hands one over: no control character, no
-// blank at either end (a name ending in one is refused, the folder trimmed).
+// blank at either end of the name or of any folder on its way (the search
+// refuses those; a value read back loses them).
 bool IsPlainTarget(const std::string& text) {
-    for (char c : text) {
+    size_t start = 0;
+    for (size_t at = 0; at <= text.size(); ++at) {
+        const char c = at < text.size() ? text[at] : '\\';
         if (static_cast<unsigned char>(c) < 0x20) {
             return false;
         }
+        if (c == '\\' || c == '/') {
+            if (at > start && (text[start] == ' ' || text[at - 1] == ' ')) {
+                return false;
+            }
+            start = at + 1;
+        }
     }
-    return text.empty() || (text.front() != ' ' && text.back() != ' ');
+    return true;
 }
 
 // What inspect and the checks look up in the setup.ini read back, through
