@@ -65,16 +65,20 @@ restart() {
 }
 
 # The export of a registry tree as sorted-free UTF-8 text without what Wine
-# renews in every session: the display adapter's key and its dates, and the
-# link value that its renewal now and then leaves in the adapter's class key
-# (a value in hex, continued over lines ending in a backslash).
+# renews in every session: the display adapter's key and its dates, the link
+# value that its renewal now and then leaves in the adapter's class key (a
+# value in hex, continued over lines ending in a backslash), and the device
+# map and device interfaces, which its device manager links and unlinks as
+# devices come up in a new session.
 export_registry() {
   local file="$E2E_DIR/export.reg"
   wine_run reg export "$1" "$(windows_path "$file")" /y >/dev/null 2>&1 ||
     fail "reg export $1"
   iconv -f UTF-16 -t UTF-8 "$file" | tr -d '\r' | awk '
     /^\[/ {
-      skip = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1
+      skip = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video\\") == 1 ||
+        index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses\\") == 1 ||
+        index($0, "[HKEY_LOCAL_MACHINE\\Hardware\\DEVICEMAP\\") == 1
       adapter = index($0, "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}\\") == 1
     }
     /^"DriverDateData"=/ { next }
