@@ -20,9 +20,6 @@ void FreeBytes(void*, void* address) {
 
 ISzAlloc gAllocator = {AllocateBytes, FreeBytes};
 
-// The smallest dictionary the format knows.
-constexpr size_t kMinDictionary = 4096;
-
 } // namespace
 
 unsigned LzmaEntryDictionary(size_t size, int level) {
@@ -35,7 +32,7 @@ unsigned LzmaEntryDictionary(size_t size, int level) {
     if (dictionary > lzma_entry::kMaxDictionary) {
         dictionary = lzma_entry::kMaxDictionary;
     }
-    const size_t needed = size > kMinDictionary ? size : kMinDictionary;
+    const size_t needed = size > lzma_entry::kMinDictionary ? size : lzma_entry::kMinDictionary;
     return static_cast<unsigned>(dictionary < needed ? dictionary : needed);
 }
 

@@ -22,8 +22,6 @@ void FreeBytes(void*, void* address) {
 
 ISzAlloc gAllocator = {AllocateBytes, FreeBytes};
 
-constexpr uint32_t kMinDictionary = 1u << 12;
-
 uint32_t ReadLe16(const unsigned char* bytes) {
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8;
 }

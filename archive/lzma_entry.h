@@ -14,6 +14,9 @@ constexpr uint32_t kHeaderSize = 9;
 // Dictionaries beyond this are refused: no writer of ours exceeds it, and it
 // bounds what a damaged header can make setup.exe allocate.
 constexpr uint32_t kMaxDictionary = 64u << 20;
+// The smallest dictionary the format knows; the decoder keeps at least this
+// much whatever a header says.
+constexpr uint32_t kMinDictionary = 1u << 12;
 // General-purpose flag bit 1 on an LZMA entry: an end marker follows.
 constexpr uint32_t kFlagEndMarker = 0x0002;
 
