@@ -201,8 +201,15 @@ void FinishUninstallLog(UninstallLogWriter& writer) {
     writer.broken = true;
 }
 
-bool WriteLogEntry(UninstallLogWriter& writer, const char* section, const char* key,
-                   const char* value) {
+namespace {
+
+// Whether a key may have been written before; a new one needs no search of
+// its section, which for a large installation's file list would make the
+// writing quadratic.
+enum class KeyAge { MayExist, New };
+
+bool WriteEntry(UninstallLogWriter& writer, const char* section, const char* key, const char* value,
+                KeyAge age) {
     Trimmed sectionName = Trim(section);
     Trimmed keyName = Trim(key);
     Trimmed valueText = Trim(value != nullptr ? value : "");
@@ -218,7 +225,7 @@ bool WriteLogEntry(UninstallLogWriter& writer, const char* section, const char* 
     size_t at = span->end;
     size_t removed = 0;
     size_t keyEnd = 0;
-    if (FindKeyLine(writer, *span, keyName, at, keyEnd)) {
+    if (age == KeyAge::MayExist && FindKeyLine(writer, *span, keyName, at, keyEnd)) {
         // A key written again keeps the spelling it was first written with.
         removed = keyEnd - at;
         keyName.start = writer.text + at;
@@ -235,6 +242,13 @@ bool WriteLogEntry(UninstallLogWriter& writer, const char* section, const char* 
         atTheEnd && !writer.behind ? AppendToFile(writer, line, length) : ReplaceFile(writer);
     writer.behind = !written;
     return written;
+}
+
+} // namespace
+
+bool WriteLogEntry(UninstallLogWriter& writer, const char* section, const char* key,
+                   const char* value) {
+    return WriteEntry(writer, section, key, value, KeyAge::MayExist);
 }
 
 // A new installation into the same folder logs only what it created itself:
@@ -300,8 +314,11 @@ void LogFolder(UninstallLogWriter& writer, int key, const char* path) {
     WriteNumbered(writer, kLogFoldersSection, key, "", path);
 }
 
+// The writer numbers the files itself, so each key is a new one.
 void LogFile(UninstallLogWriter& writer, const char* targetPath) {
-    WriteNumbered(writer, kLogFilesSection, kFirstLoggedFile + writer.fileCount, "", targetPath);
+    char key[kLogKeySize];
+    FormatLogKey(key, kFirstLoggedFile + writer.fileCount, "");
+    WriteEntry(writer, kLogFilesSection, key, targetPath, KeyAge::New);
     ++writer.fileCount;
 }
 
