@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "driver/wizard_flow.h"
+#include "script/wizard_flow.h"
 #include "resources/resource_ids.h"
 #include "script/setup_script.h"
 #include "system/bounded_text.h"

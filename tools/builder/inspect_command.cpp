@@ -20,6 +20,7 @@
 #include "script/ini_file.h"
 #include "script/setup_script.h"
 #include "script/uninstall_log_format.h"
+#include "script/wizard_flow.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/builder_commands.h"
 #include "tools/builder/script_document.h"
@@ -148,19 +149,11 @@ void ReadSettings(const IniFile& script, Inspection* result) {
     result->publisher = settings.PublisherName;
     result->url = settings.PublisherUrl;
     result->destination = settings.DestinationDirectory;
-    result->pages.push_back("welcome");
-    if (settings.ShowLicense) {
-        result->pages.push_back("license");
-    }
-    if (settings.ShowReadme) {
-        result->pages.push_back("readme");
-    }
-    if (settings.ShowUserInfo) {
-        result->pages.push_back("userinfo");
-    }
-    for (const char* page : {"destination", "ready", "progress", "finish"}) {
-        result->pages.push_back(page);
-    }
+    const WizardSwitches switches = {settings.ShowLicense != 0, settings.ShowReadme != 0,
+                                     settings.ShowUserInfo != 0};
+    const char* pages[kMaxWizardPages];
+    const size_t count = ListWizardPages(switches, pages);
+    result->pages.assign(pages, pages + count);
     result->offerReadme = settings.DoneShowReadme != 0;
     result->offerLaunch = settings.DoneShowLaunch != 0;
     result->readmePath = settings.DoneReadmePath;

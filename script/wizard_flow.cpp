@@ -1,4 +1,4 @@
-#include "wizard_flow.h"
+#include "script/wizard_flow.h"
 
 namespace {
 
@@ -51,6 +51,33 @@ WizardStep ForwardFrom(WizardStep step) {
     }
 }
 
+// The names of each step's pages; the install step shows two.
+struct StepPages {
+    const char* first;
+    const char* second;
+};
+
+StepPages PagesOf(WizardStep step) {
+    switch (step) {
+    case WizardStep::Welcome:
+        return {"welcome", nullptr};
+    case WizardStep::Licence:
+        return {"license", nullptr};
+    case WizardStep::Readme:
+        return {"readme", nullptr};
+    case WizardStep::UserInfo:
+        return {"userinfo", nullptr};
+    case WizardStep::Destination:
+        return {"destination", nullptr};
+    case WizardStep::Ready:
+        return {"ready", nullptr};
+    case WizardStep::Install:
+        return {"progress", "finish"};
+    default:
+        return {nullptr, nullptr};
+    }
+}
+
 } // namespace
 
 bool IsWizardStepShown(WizardStep step, const WizardSwitches& switches) {
@@ -88,4 +115,22 @@ void RunWizardSteps(const WizardSwitches& switches, ShowWizardStepFunction showS
         int result = IsWizardStepShown(step, switches) ? showStep(step, context) : kPageNext;
         step = NextWizardStep(step, result, switches);
     }
+}
+
+size_t ListWizardPages(const WizardSwitches& switches, const char* (&pages)[kMaxWizardPages]) {
+    size_t count = 0;
+    for (WizardStep step = WizardStep::Welcome; step != WizardStep::Done;
+         step = NextWizardStep(step, kPageNext, switches)) {
+        if (!IsWizardStepShown(step, switches)) {
+            continue;
+        }
+        const StepPages names = PagesOf(step);
+        const char* const stepPages[] = {names.first, names.second};
+        for (const char* name : stepPages) {
+            if (name != nullptr && count < kMaxWizardPages) {
+                pages[count++] = name;
+            }
+        }
+    }
+    return count;
 }

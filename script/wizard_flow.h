@@ -1,7 +1,10 @@
 // The order of the wizard's pages: which page follows which, given the
 // result a page ended with and the setup script's three page switches. Kept
-// apart from the dialogs so the whole navigation can be checked without them.
+// apart from the dialogs so the whole navigation can be checked without them,
+// and below the programs so the builder lists the same pages setup.exe shows.
 #pragma once
+
+#include <cstddef>
 
 // The results a modal page ends with.
 constexpr int kPageNext = 1;
@@ -34,3 +37,11 @@ using ShowWizardStepFunction = int (*)(WizardStep step, void* context);
 
 // Walks the steps from the welcome page until the wizard is done.
 void RunWizardSteps(const WizardSwitches& switches, ShowWizardStepFunction showStep, void* context);
+
+// The longest page list: every step shown, the install step as two pages.
+constexpr size_t kMaxWizardPages = 8;
+
+// The pages a run that only goes forward shows, in order, by the names the
+// builder reports ("welcome", "license", ... "progress", "finish"). Returns
+// how many were stored; `pages` holds kMaxWizardPages.
+size_t ListWizardPages(const WizardSwitches& switches, const char* (&pages)[kMaxWizardPages]);

@@ -1,4 +1,4 @@
-#include "driver/wizard_flow.h"
+#include "script/wizard_flow.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +136,23 @@ TEST(WizardFlow, BackFromDestinationPassesOverTheReadme) {
         EXPECT_EQ(NextWizardStep(S::Destination, B, s), expected) << bits;
         EXPECT_TRUE(IsWizardStepShown(NextWizardStep(S::Destination, B, s), s)) << bits;
     }
+}
+
+std::string ListedPages(const WizardSwitches& switches) {
+    const char* pages[kMaxWizardPages];
+    std::string text;
+    for (size_t i = 0, count = ListWizardPages(switches, pages); i < count; ++i) {
+        text += (text.empty() ? "" : " ") + std::string(pages[i]);
+    }
+    return text;
+}
+
+TEST(WizardFlow, ListsThePagesOfAForwardRunByTheirReportedNames) {
+    EXPECT_EQ(ListedPages({false, false, false}), "welcome destination ready progress finish");
+    EXPECT_EQ(ListedPages({false, true, false}),
+              "welcome readme destination ready progress finish");
+    EXPECT_EQ(ListedPages({true, true, true}),
+              "welcome license readme userinfo destination ready progress finish");
 }
 
 } // namespace
