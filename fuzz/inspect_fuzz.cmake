@@ -10,7 +10,7 @@ tolvanex_add_fuzzer(inspect_fuzz
                     LIBS tolvanex_archive tolvanex_script tolvanex_ini tolvanex_constant_names
                          tolvanex_log_format tolvanex_script_document tolvanex_files tolvanex_text
                          tolvanex_wizard_flow
-                    SECONDS 45)
+                    SECONDS 30)
 target_include_directories(inspect_fuzz PRIVATE ${PROJECT_SOURCE_DIR})
 find_package(Threads REQUIRED)
 target_link_libraries(inspect_fuzz PRIVATE Threads::Threads)

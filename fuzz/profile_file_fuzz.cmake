@@ -5,5 +5,5 @@ tolvanex_add_fuzzer(profile_file_fuzz
                             ${PROJECT_SOURCE_DIR}/script/profile_file.cpp
                             ${PROJECT_SOURCE_DIR}/script/ini_file.cpp
                             ${PROJECT_SOURCE_DIR}/script/profile_service_posix.cpp
-                    LIBS tolvanex_text SECONDS 45)
+                    LIBS tolvanex_text SECONDS 30)
 target_include_directories(profile_file_fuzz PRIVATE ${PROJECT_SOURCE_DIR})

@@ -8,5 +8,5 @@ tolvanex_add_fuzzer(removal_plan_fuzz
                             ${PROJECT_SOURCE_DIR}/script/profile_file.cpp
                             ${PROJECT_SOURCE_DIR}/script/ini_file.cpp
                             ${PROJECT_SOURCE_DIR}/script/profile_service_posix.cpp
-                    LIBS tolvanex_log_format tolvanex_constant_names tolvanex_text SECONDS 45)
+                    LIBS tolvanex_log_format tolvanex_constant_names tolvanex_text SECONDS 30)
 target_include_directories(removal_plan_fuzz PRIVATE ${PROJECT_SOURCE_DIR})

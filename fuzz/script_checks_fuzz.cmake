@@ -8,5 +8,5 @@ tolvanex_add_fuzzer(script_checks_fuzz
                             ${check_families}
                             ${PROJECT_SOURCE_DIR}/tools/builder/program_architecture.cpp
                     LIBS tolvanex_script tolvanex_constant_names tolvanex_ini tolvanex_text
-                    SECONDS 45)
+                    SECONDS 30)
 target_include_directories(script_checks_fuzz PRIVATE ${PROJECT_SOURCE_DIR})

@@ -8,5 +8,5 @@ tolvanex_add_fuzzer(setup_script_fuzz
                             ${PROJECT_SOURCE_DIR}/script/profile_file.cpp
                             ${PROJECT_SOURCE_DIR}/script/ini_file.cpp
                             ${PROJECT_SOURCE_DIR}/script/profile_service_posix.cpp
-                    LIBS tolvanex_constant_names tolvanex_text SECONDS 45)
+                    LIBS tolvanex_constant_names tolvanex_text SECONDS 30)
 target_include_directories(setup_script_fuzz PRIVATE ${PROJECT_SOURCE_DIR})
