@@ -27,6 +27,10 @@ bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
 }
 
+bool HasOuterBlank(const std::string& text) {
+    return !text.empty() && (text.front() == ' ' || text.back() == ' ');
+}
+
 // A target as the source search hands one over: no control character, no
 // blank at either end of the name or of any folder on its way (the search
 // refuses those; a value read back loses them).
@@ -71,6 +75,12 @@ void ReadBackThroughIndexes(const ScriptDocument& payload, const ScriptDocument&
         const EntryIndex keys = IndexEntries(*found);
         for (const ScriptEntry& entry : section.entries) {
             const ScriptEntry* back = FindEntry(keys, entry.key);
+            // Blanks around a value are not read, as Windows ignores them
+            // at a name's end: a folder level the script's own folders
+            // derive ("A " of "A \B") reads back without its blank.
+            if (HasOuterBlank(ProfileValue(entry))) {
+                continue;
+            }
             if (plainTargets && FindEntry(section, entry.key) == &entry &&
                 (back == nullptr || ProfileValue(*back) != ProfileValue(entry))) {
                 std::abort();
