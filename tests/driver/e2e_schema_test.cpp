@@ -20,9 +20,16 @@ const char kUninstallKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\M_main_apptitle";
 const char kRegistryKey[] = "Software\\M_reg_0_key";
 const char kService[] = "M_svc_0_name";
+constexpr DWORD kNoValue = 0xFFFFFFFF;
 
 std::string Text(const std::string& data) {
     return data.substr(0, data.find('\0'));
+}
+
+// What an observation reports: the marker when it was seen, else a text no
+// marker equals.
+std::string Seen(bool seen, const std::string& marker) {
+    return seen ? marker : "(not seen) " + marker;
 }
 
 std::string WithoutTrailingBackslash(std::string path) {
@@ -71,9 +78,6 @@ protected:
         return ReadRegistryValue(HKEY_LOCAL_MACHINE, kUninstallKey, name, &type, &data) ? Text(data)
                                                                                         : "";
     }
-    std::string ExistingPath(const std::string& path) const {
-        return PathExists(path) ? path : "(missing) " + path;
-    }
     ShortcutSettings Shortcut() const {
         ShortcutSettings shortcut;
         LoadShortcut(shortcutPath, &shortcut);
@@ -84,11 +88,19 @@ protected:
         ReadServiceSettings(kService, &service);
         return service;
     }
-    std::string RegistryValue(DWORD* type) const {
+    // The marker value's type and data; kNoValue when it is not there.
+    DWORD ValueType() const {
+        DWORD type = 0;
         std::string data;
-        return ReadRegistryValue(HKEY_CURRENT_USER, kRegistryKey, "M_reg_0_value", type, &data)
-                   ? Text(data)
-                   : "";
+        return ReadRegistryValue(HKEY_CURRENT_USER, kRegistryKey, "M_reg_0_value", &type, &data)
+                   ? type
+                   : kNoValue;
+    }
+    std::string ValueData() const {
+        DWORD type = 0;
+        std::string data;
+        ReadRegistryValue(HKEY_CURRENT_USER, kRegistryKey, "M_reg_0_value", &type, &data);
+        return Text(data);
     }
 
     std::vector<Observation> Observations() {
@@ -96,6 +108,7 @@ protected:
         const std::string file = work + "\\M_files_1.txt";
         const std::string shellFolder = work + "\\M_shell_folders_0";
         shortcutPath = shellFolder + "\\M_shell_items_0_lnk.lnk";
+        const std::string folder = work + "\\M_folders_1";
         const std::string serviceProgram = work + "\\M_svc_0_binpath.exe";
         return {
             {kMainSection, kAppTitleKey, kTitle, [=] { return Registration("DisplayName"); }},
@@ -106,73 +119,46 @@ protected:
             {kMainSection, kUrlKey, "M_main_url", [=] { return Registration("URLInfoAbout"); }},
             {kMainSection, kDestDirKey, destination,
              [=] { return WithoutTrailingBackslash(Registration("InstallLocation")); }},
-            {kMainSection, kDotNetKey, "yes",
-             [=] { return std::string(PathExists(record) ? "yes" : "no"); }},
-            {kFoldersSection, kPlainItemKey, work + "\\M_folders_1",
-             [=] { return ExistingPath(work + "\\M_folders_1"); }},
-            {kFilesSection, kPlainItemKey, file, [=] { return ExistingPath(file); }},
+            {kMainSection, kDotNetKey, "yes", [=] { return Seen(PathExists(record), "yes"); }},
+            {kFoldersSection, kPlainItemKey, folder,
+             [=] { return Seen(PathExists(folder), folder); }},
+            {kFilesSection, kPlainItemKey, file, [=] { return Seen(PathExists(file), file); }},
             {kShellFoldersSection, kPlainItemKey, shellFolder,
-             [=] { return ExistingPath(shellFolder); }},
+             [=] { return Seen(PathExists(shellFolder), shellFolder); }},
             {kShellItemsSection, kShortcutTargetKey, file, [=] { return Shortcut().target; }},
             {kShellItemsSection, kShortcutFileKey, shortcutPath,
-             [=] { return ExistingPath(shortcutPath); }},
+             [=] { return Seen(PathExists(shortcutPath), shortcutPath); }},
             {kShellItemsSection, kShortcutDescriptionKey, "M_shell_items_0_desc",
              [=] { return Shortcut().description; }},
-            {kShellItemsSection, kShortcutWorkingDirectoryKey, work + "\\M_folders_1",
+            {kShellItemsSection, kShortcutWorkingDirectoryKey, folder,
              [=] { return Shortcut().workingDirectory; }},
             {kShellItemsSection, kShortcutArgumentsKey, "M_shell_items_0_args",
              [=] { return Shortcut().arguments; }},
             // A value is written only into a key that exists (SetUp makes it),
             // and found only where root and key said.
             {kRegistrySection, kRegistryRootKey, "HKEY_CURRENT_USER",
-             [=] {
-                 DWORD type = 0;
-                 return RegistryValue(&type).empty() ? "" : "HKEY_CURRENT_USER";
-             }},
+             [=] { return Seen(ValueType() != kNoValue, "HKEY_CURRENT_USER"); }},
             {kRegistrySection, kRegistryKeyPathKey, kRegistryKey,
-             [=] {
-                 DWORD type = 0;
-                 return RegistryValue(&type).empty() ? "" : kRegistryKey;
-             }},
+             [=] { return Seen(ValueType() != kNoValue, kRegistryKey); }},
             {kRegistrySection, kRegistryValueNameKey, "M_reg_0_value",
-             [=] {
-                 DWORD type = 0;
-                 return RegistryValue(&type).empty() ? "" : "M_reg_0_value";
-             }},
-            {kRegistrySection, kRegistryDataKey, "M_reg_0_std",
-             [=] {
-                 DWORD type = 0;
-                 return RegistryValue(&type);
-             }},
+             [=] { return Seen(ValueType() != kNoValue, "M_reg_0_value"); }},
+            {kRegistrySection, kRegistryDataKey, "M_reg_0_std", [=] { return ValueData(); }},
             {kRegistrySection, kRegistryTypeKey, "REG_EXPAND_SZ",
-             [=] {
-                 DWORD type = 0;
-                 RegistryValue(&type);
-                 return std::string(type == REG_EXPAND_SZ ? "REG_EXPAND_SZ" : "another type");
-             }},
+             [=] { return Seen(ValueType() == REG_EXPAND_SZ, "REG_EXPAND_SZ"); }},
             {kServiceSection, kServiceNameKey, kService,
-             [=] { return std::string(Service().binaryPath.empty() ? "" : kService); }},
+             [=] { return Seen(!Service().binaryPath.empty(), kService); }},
             {kServiceSection, kServiceDisplayNameKey, "M_svc_0_displayname",
              [=] { return Service().displayName; }},
             {kServiceSection, kServiceBinaryPathKey, serviceProgram,
              [=] { return Service().binaryPath; }},
             {kServiceSection, kServiceTypeKey, "WIN32_SHARE_PROCESS",
              [=] {
-                 return std::string(Service().type == SERVICE_WIN32_SHARE_PROCESS
-                                        ? "WIN32_SHARE_PROCESS"
-                                        : "another type");
+                 return Seen(Service().type == SERVICE_WIN32_SHARE_PROCESS, "WIN32_SHARE_PROCESS");
              }},
             {kServiceSection, kServiceStartTypeKey, "DISABLED",
-             [=] {
-                 return std::string(Service().startType == SERVICE_DISABLED ? "DISABLED"
-                                                                            : "another type");
-             }},
+             [=] { return Seen(Service().startType == SERVICE_DISABLED, "DISABLED"); }},
             {kServiceSection, kServiceErrorControlKey, "ERROR_SEVERE",
-             [=] {
-                 return std::string(Service().errorControl == SERVICE_ERROR_SEVERE
-                                        ? "ERROR_SEVERE"
-                                        : "another control");
-             }},
+             [=] { return Seen(Service().errorControl == SERVICE_ERROR_SEVERE, "ERROR_SEVERE"); }},
         };
     }
 
