@@ -6,9 +6,9 @@
 #include <cstring>
 #include <new>
 
-#include "script/wizard_flow.h"
 #include "resources/resource_ids.h"
 #include "script/setup_script.h"
+#include "script/wizard_flow.h"
 #include "system/bounded_text.h"
 #include "ui/page_frame.h"
 
