@@ -132,15 +132,11 @@ bool ConvertUtf8(const std::string& bytes, const std::string& path, std::string*
     return true;
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 std::string Trim(const std::string& text, size_t begin, size_t end) {
-    while (begin < end && IsBlank(text[begin])) {
+    while (begin < end && IsSpaceCharacter(text[begin])) {
         ++begin;
     }
-    while (end > begin && IsBlank(text[end - 1])) {
+    while (end > begin && IsSpaceCharacter(text[end - 1])) {
         --end;
     }
     return text.substr(begin, end - begin);
@@ -149,7 +145,7 @@ std::string Trim(const std::string& text, size_t begin, size_t end) {
 // One line of the file, without its line end, into the document.
 void AddLine(const std::string& line, int number, ScriptDocument* document) {
     size_t first = 0;
-    while (first < line.size() && IsBlank(line[first])) {
+    while (first < line.size() && IsSpaceCharacter(line[first])) {
         ++first;
     }
     if (first == line.size() || line[first] == ';') {
