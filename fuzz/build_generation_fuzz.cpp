@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "system/bounded_text.h"
 #include "tools/builder/build_sources.h"
 #include "tools/builder/script_checks.h"
 #include "tools/builder/script_document.h"
@@ -27,8 +28,9 @@ bool HasLineBreak(const std::string& text) {
     return text.find_first_of("\r\n") != std::string::npos;
 }
 
+// A blank as the profile rules read one: a tab or a vertical tab as well.
 bool HasOuterBlank(const std::string& text) {
-    return !text.empty() && (text.front() == ' ' || text.back() == ' ');
+    return !text.empty() && (IsSpaceCharacter(text.front()) || IsSpaceCharacter(text.back()));
 }
 
 // A target as the source search hands one over: no control character, no
