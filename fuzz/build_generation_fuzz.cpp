@@ -131,8 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!ParseScriptDocument(";\xff\n" + text, "setup.ini", &reread, &error)) {
             std::abort();
         }
+        // build refuses a script with a [files] of its own (it writes that
+        // section itself), so only a script without one must come back with
+        // one entry per file.
+        const bool ownFiles = FindSection(script, "files") != nullptr;
         const ScriptSection* written = FindSection(reread, "files");
-        if (written == nullptr || written->entries.size() != files.size()) {
+        if (!ownFiles && (written == nullptr || written->entries.size() != files.size())) {
             std::abort();
         }
         ReadBackThroughIndexes(payload, reread, plainTargets);
