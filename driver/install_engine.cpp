@@ -178,18 +178,22 @@ void ReportFileNotCopied(const char* target, DWORD error) {
     delete[] caption;
 }
 
-// Moves an extracted application file to its target; an existing target is
-// replaced, and recorded as such before it goes, so that the uninstaller
-// leaves the file in its place. One that cannot be recorded is kept, and the
-// file reported as not copied, as when the move fails.
-void MoveToTarget(const char* source, const char* target, UninstallLogWriter& log) {
+// Logs an application file's target. A target that exists already is first
+// recorded as replaced, whether or not it then is, so that the uninstaller
+// leaves the file in its place; when that record cannot be written, nothing
+// is logged and the target must not be touched.
+bool LogTarget(UninstallLogWriter& log, const char* target) {
     DWORD attributes = GetFileAttributesA(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
         !LogReplacedFile(log, target)) {
-        ReportFileNotCopied(target, LastErrorOr(ERROR_WRITE_FAULT));
-        DeleteFileA(source);
-        return;
+        return false;
     }
+    LogFile(log, target);
+    return true;
+}
+
+// Moves an extracted application file to its target, replacing one there.
+void MoveToTarget(const char* source, const char* target) {
     if (MoveFileA(source, target)) {
         ReportItem("Datei", target, 0);
         return;
@@ -217,12 +221,18 @@ void InstallApplicationFile(int index, const ArchiveEntryInfo& info, const char*
     (void)CopyBoundedText(key, sizeof key, ReplaceAll(info.name, kAppEntryPrefix, ""));
     char target[MAX_PATH];
     ReadItem<kFilesSection, kPlainItemKey>(key, target);
-    LogFile(log, target);
     char source[MAX_PATH];
     // A name that leads out of the destination, or one too long for it, was
     // not extracted; moving whatever file that name reaches would be wrong.
-    if (extracted && JoinBoundedText(source, sizeof source, extraction, info.name)) {
-        MoveToTarget(source, target, log);
+    const bool placeable =
+        extracted && JoinBoundedText(source, sizeof source, extraction, info.name);
+    if (!LogTarget(log, target)) {
+        ReportFileNotCopied(target, LastErrorOr(ERROR_WRITE_FAULT));
+        if (placeable) {
+            DeleteFileA(source);
+        }
+    } else if (placeable) {
+        MoveToTarget(source, target);
     } else {
         ReportFileNotCopied(target, ERROR_WRITE_FAULT);
     }

@@ -339,7 +339,7 @@ bool WriteReplacedLine(std::FILE* list, const char* format, ...) {
 } // namespace
 
 bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath) {
-    if (writer.broken || writer.fileCount == 0) {
+    if (writer.broken) {
         return false;
     }
     if (writer.replacedList == nullptr) {
@@ -351,7 +351,7 @@ bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath) {
         WriteReplacedLine(writer.replacedList, "%s[%s]\r\n", kReplacedListHeader, kReplacedSection);
     }
     Trimmed target = Trim(targetPath);
-    int number = kFirstLoggedFile + writer.fileCount - 1;
+    int number = kFirstLoggedFile + writer.fileCount;
     return WriteReplacedLine(writer.replacedList, "%d=%.*s\r\n", number,
                              static_cast<int>(target.length), target.start) &&
            std::fflush(writer.replacedList) == 0;

@@ -73,9 +73,9 @@ void LogFolderCount(UninstallLogWriter& writer, int count);
 void LogFolder(UninstallLogWriter& writer, int key, const char* path);
 // Logs the next application file under the next number.
 void LogFile(UninstallLogWriter& writer, const char* targetPath);
-// Records that the target of the file logged last already existed and is
-// about to be replaced; written through before the call returns. False when
-// it could not be recorded.
+// Records that the target of the file to be logged next already exists, so
+// that the uninstaller leaves it; written through before the call returns.
+// False when it could not be recorded: the file must then not be logged.
 [[nodiscard]] bool LogReplacedFile(UninstallLogWriter& writer, const char* targetPath);
 void LogFileCount(UninstallLogWriter& writer);
 void LogShellFolder(UninstallLogWriter& writer, int index, const char* path);

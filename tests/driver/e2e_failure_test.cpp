@@ -1,5 +1,6 @@
 // What setup.exe does when things go wrong: a file that cannot be moved into
-// place, a damaged or missing payload, a payload without a setup script.
+// place or whose target's replacement cannot be recorded, a damaged or
+// missing payload, a payload without a setup script.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,6 +114,61 @@ TEST_F(Failures, WithoutSetupScriptOnlyTheThreeFixedPagesAreShown) {
                             Build(entries), temp);
     EXPECT_EQ(run.exitCode, 0) << run.transcript;
     EXPECT_TRUE(DirectoryIsEmpty(temp));
+}
+
+// A file that was there before setup.exe and is still there after it, since
+// its replacement failed, outlives the uninstaller too.
+TEST_F(Failures, ATargetThatWasThereBeforeAndWasNotReplacedOutlivesTheUninstaller) {
+    struct Case {
+        const char* name;
+        std::string destination;
+        std::string key; // the [files] key, so also the entry's name
+        bool blockRecord;
+        int uninstallerExit;
+    };
+    const Case cases[] = {
+        // A folder in the place of the list of replaced targets.
+        {"record cannot be written", installDir, "1", true, 0},
+        // The entry's name does not fit below the extraction folder. Its
+        // target is recorded as replaced, which the uninstaller keeps and
+        // reports as remaining.
+        {"file cannot be extracted", work + "\\" + std::string(100, 'd') + "\\",
+         std::string(80, 'k'), false, 1},
+    };
+    const std::string target = work + "\\vorher\\notiz.txt";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveTree(work + "\\vorher");
+        CreateDirectoryA((work + "\\vorher").c_str(), nullptr);
+        ASSERT_TRUE(WriteWholeFile(target, "vorher"));
+        const std::string list = c.destination + "uninstall.replaced";
+        if (c.blockRecord) {
+            CreateDirectoryA(c.destination.c_str(), nullptr);
+            CreateDirectoryA(list.c_str(), nullptr);
+            ASSERT_TRUE(WriteWholeFile(list + "\\keep", "x"));
+        }
+        std::vector<PayloadEntry> entries = SupportEntries();
+        entries.push_back({"setup.ini",
+                           "[main]\r\napptitle=E2E Failure\r\ndestdir=" + c.destination +
+                               "\r\n[files]\r\n" + c.key + "=" + target + "\r\n",
+                           ""});
+        entries.push_back({"file_" + c.key, "neu", ""});
+        entries.push_back({"uninstall.exe", "", TOLVANEX_UNINSTALL_EXE});
+        RobotRun run = RunRobot("start ${SETUP} /quiet\nwait-exit 1603\n", Build(entries), temp);
+        ASSERT_EQ(run.exitCode, 0) << run.transcript;
+        std::string content;
+        ASSERT_TRUE(ReadWholeFile(target, &content));
+        EXPECT_EQ(content, "vorher");
+
+        RobotRun removal =
+            RunRobot("start ${SETUP} /quiet\nwait-exit " + std::to_string(c.uninstallerExit) + "\n",
+                     c.destination + "uninstall.exe", temp);
+        EXPECT_EQ(removal.exitCode, 0) << removal.transcript;
+        content.clear();
+        EXPECT_TRUE(ReadWholeFile(target, &content)) << "the uninstaller removed it";
+        EXPECT_EQ(content, "vorher");
+        RemoveTree(c.destination);
+    }
 }
 
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";

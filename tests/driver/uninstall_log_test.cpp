@@ -240,10 +240,9 @@ TEST_F(UninstallLogTest, ListsReplacedTargetsBesideTheLogAndKeepsThemWithIt) {
         IniFile log;
         UninstallLogWriter writer{};
         ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "T"));
-        EXPECT_FALSE(LogReplacedFile(writer, "C:\\nothing-logged-yet"));
         LogFile(writer, "C:\\A\\neu.txt");
-        LogFile(writer, "C:\\Daten\\vorher.txt");
         EXPECT_TRUE(LogReplacedFile(writer, "C:\\Daten\\vorher.txt"));
+        LogFile(writer, "C:\\Daten\\vorher.txt");
         // Before the installation ends, so that an ended one leaves it too.
         EXPECT_EQ(ReadAll(list),
                   std::string(kReplacedListHeader) + "[replaced]\r\n2=C:\\Daten\\vorher.txt\r\n");
@@ -270,7 +269,6 @@ TEST_F(UninstallLogTest, SaysWhenAReplacedTargetCannotBeRecorded) {
         IniFile log;
         UninstallLogWriter writer{};
         ASSERT_TRUE(StartUninstallLog(writer, log, path.c_str(), "T"));
-        LogFile(writer, "C:\\Daten\\vorher.txt");
         EXPECT_FALSE(LogReplacedFile(writer, "C:\\Daten\\vorher.txt"));
     }
     std::error_code ignored;
