@@ -4,6 +4,7 @@
 
 #include "script/constant_names.h"
 #include "system/bounded_text.h"
+#include "system/windows_names.h"
 
 namespace {
 
@@ -20,17 +21,11 @@ std::string LowerAscii(std::string text) {
 
 // A name the platform would take as written: not "." or "..", no trailing dot
 // or blank (stripped by the platform, so "Windows." names "Windows"), no
-// wildcard, stream separator or control character.
+// wildcard, stream separator or control character. Device names are left to
+// the removal, which cannot delete a device.
 bool IsPlainName(const std::string& name) {
-    if (name.empty() || name.back() == '.' || name.back() == ' ') {
-        return false;
-    }
-    for (char c : name) {
-        if (static_cast<unsigned char>(c) < 32 || std::strchr("<>:\"|?*", c) != nullptr) {
-            return false;
-        }
-    }
-    return true;
+    const NameProblem problem = FindNameProblem(name);
+    return !name.empty() && (problem == NameProblem::None || problem == NameProblem::DeviceName);
 }
 
 // Splits text from position `start` into names at separators, dropping empty

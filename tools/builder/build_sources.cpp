@@ -16,6 +16,7 @@
 
 #include "script/placeholders.h"
 #include "system/bounded_text.h"
+#include "system/windows_names.h"
 
 namespace fs = std::filesystem;
 
@@ -240,35 +241,17 @@ std::string JoinTarget(const std::string& folder, const std::string& kept) {
 // Why Windows cannot take a part of a kept path as a file or folder name;
 // null when it can. `part` is CP1252.
 const char* WindowsNameProblem(const std::string& part) {
-    for (char c : part) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte < 0x20) {
-            return "a control character";
-        }
-        if (strchr("<>:\"|?*", c) != nullptr) {
-            return "a character Windows forbids in names (< > : \" | ? *)";
-        }
-    }
-    if (!part.empty() && (part.back() == '.' || part.back() == ' ')) {
+    switch (FindNameProblem(part)) {
+    case NameProblem::ControlCharacter:
+        return "a control character";
+    case NameProblem::ForbiddenCharacter:
+        return "a character Windows forbids in names (< > : \" | ? *)";
+    case NameProblem::TrailingDotOrBlank:
         return "a trailing dot or blank, which Windows drops";
-    }
-    // Device names stay devices with any extension ("NUL.txt"); COM and LPT
-    // also with the superscript digits of CP1252.
-    std::string base = part.substr(0, part.find('.'));
-    while (!base.empty() && base.back() == ' ') {
-        base.pop_back();
-    }
-    for (char& c : base) {
-        c = LowerAscii(c);
-    }
-    for (const char* device : {"con", "prn", "aux", "nul"}) {
-        if (base == device) {
-            return "a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1, ...)";
-        }
-    }
-    if (base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-        strchr("123456789\xb9\xb2\xb3", base[3]) != nullptr && base[3] != '\0') {
+    case NameProblem::DeviceName:
         return "a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1, ...)";
+    case NameProblem::None:
+        break;
     }
     return nullptr;
 }
