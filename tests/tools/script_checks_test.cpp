@@ -164,6 +164,11 @@ std::vector<CheckCase> Cases() {
          Main() + "[files]\n1=%%INSTALLDIR%%" + longName.substr(0, 200) + "\n"},
         {"path-too-long", From::SetupIni, Main() + "[files]\n1=C:\\" + std::string(258, 'x') + "\n",
          Main() + "[files]\n1=%%INSTALLDIR%%" + std::string(200, 'x') + "\n"},
+        {"bad-path-name", From::SetupIni,
+         Main() + "[folders]\ncount=1\n1=%%INSTALLDIR%%a|b\n" + kFiles,
+         Main() + "[folders]\ncount=1\n1=%%INSTALLDIR%%ab\n" + kFiles},
+        {"bad-path-name", From::SetupIni, Main("A", "%%PROGRAMFILES%%Nul.d") + kFiles,
+         Main("A", "%%PROGRAMFILES%%Null.d") + kFiles},
         {"text-too-long", From::SetupIni,
          Main("A", "%%PROGRAMFILES%%A", "version=" + std::string(255, '1') + "\n") + kFiles,
          Main("A", "%%PROGRAMFILES%%A", "version=" + std::string(254, '1') + "\n") + kFiles},
@@ -319,6 +324,42 @@ TEST(ScriptChecks, EveryFindingHasItsRowAndEveryRowItsCase) {
         EXPECT_TRUE(rows.insert(check.name).second) << check.name << " twice";
     }
     EXPECT_EQ(covered, rows);
+}
+
+// Names are judged whole: a drive, the "\\?\" prefix and placeholders are
+// not names, and beside the user's name only characters can be wrong.
+TEST(ScriptChecks, JudgesEachNameOfAPathSetupCreates) {
+    const struct {
+        std::string value;
+        const char* severity; // of the one bad-path-name finding, or "" for none
+    } cases[] = {
+        {"C:\\Daten\\Neu", ""},
+        {"\\\\?\\C:\\Daten", ""},
+        {"\\\\Server\\Freigabe\\Neu", ""},
+        {"%%PROGRAMS%%con", "error"},
+        {"C:\\a\\b:c", "error"},
+        {"C:\\Daten?\\x", "error"},
+        {"C:/a/<b>", "error"},
+        {"%%PROGRAMS%%Daten.\\x", "warning"},
+        {"%%PROGRAMS%%Von %%COMPANY%%", ""},
+        {"%%PROGRAMS%%%%COMPANY%%.", ""},
+        {"%%PROGRAMS%%Aux%%COMPANY%%", ""},
+        {"%%PROGRAMS%%%%COMPANY%%|", "error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        const std::vector<Finding> found =
+            Check(Main() + kFiles + "[shell_folders]\ncount=1\n0=" + c.value + "\n", From::SetupIni,
+                  {"setup.ini", "file_1"});
+        std::string severity;
+        for (const Finding& finding : found) {
+            if (finding.name == "bad-path-name") {
+                EXPECT_TRUE(severity.empty()) << Describe(found);
+                severity = finding.severity == Severity::Error ? "error" : "warning";
+            }
+        }
+        EXPECT_EQ(severity, c.severity) << Describe(found);
+    }
 }
 
 TEST(ScriptChecks, FindingsNameTheBuildScriptLinesOfGeneratedEntries) {

@@ -1,11 +1,15 @@
 // Values on their own: quotes the profile reader takes off, lengths beyond
-// setup.exe's buffers, booleans and the names of the constant tables.
+// setup.exe's buffers, names Windows refuses in the paths setup.exe creates,
+// booleans and the names of the constant tables.
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include "script/constant_names.h"
 #include "script/ini_file.h"
+#include "script/placeholders.h"
 #include "system/bounded_text.h"
+#include "system/windows_names.h"
 #include "tools/builder/checks/check_run.h"
 
 namespace {
@@ -16,6 +20,9 @@ const CheckInfo kChecks[] = {
     {"path-too-long", Severity::WarningOrError,
      "a path longer than 259 characters as written (error) or possibly after expansion (warning)"},
     {"text-too-long", Severity::Warning, "a text longer than the buffer setup.exe reads it into"},
+    {"bad-path-name", Severity::WarningOrError,
+     "a folder, file or shortcut path with a name Windows refuses (error) or ends in a dot or "
+     "blank, which Windows drops (warning)"},
     {"bad-boolean", Severity::Warning, "a boolean that is not true, yes, false, no or a number"},
     {"unknown-root", Severity::Warning,
      "a registry root not in the name table: setup.exe writes into HKEY_LOCAL_MACHINE"},
@@ -27,6 +34,95 @@ const CheckInfo kChecks[] = {
     {"unknown-error-control", Severity::Warning,
      "an error control not in its table: SERVICE_ERROR_NORMAL"},
 };
+
+// The keys whose value is a folder, file or shortcut setup.exe creates.
+bool NamesCreatedPath(const SetupKey& rule) {
+    return std::strcmp(rule.key, kPlainItemKey) == 0 ||
+           std::strcmp(rule.key, kShortcutFileKey) == 0 || std::strcmp(rule.key, kDestDirKey) == 0;
+}
+
+// The placeholder token at `at`, or null. The user's and company's names
+// stand within a name; the others for folders, ending in a separator.
+const char* TokenAt(const std::string& path, size_t at, bool* withinName) {
+    for (const char* token : kPlaceholderTokens) {
+        if (path.compare(at, std::strlen(token), token) == 0) {
+            *withinName = token == kUserToken || token == kCompanyToken;
+            return token;
+        }
+    }
+    return nullptr;
+}
+
+struct PathName {
+    std::string name;
+    NameProblem problem;
+};
+
+// The first name of a path as written that Windows refuses or reads
+// otherwise. The "\\?\" prefix, a drive and placeholders are not names; a
+// name beside the user's or company's name is only part of one, whose
+// characters alone can be judged.
+PathName FindPathNameProblem(const std::string& path) {
+    size_t at = path.compare(0, 4, "\\\\?\\") == 0 ? 4 : 0;
+    if (at + 1 < path.size() && LowerAscii(path[at]) >= 'a' && LowerAscii(path[at]) <= 'z' &&
+        path[at + 1] == ':') {
+        at += 2;
+    }
+    std::string name;
+    bool partial = false;
+    while (true) {
+        bool withinName = false;
+        const char* token = at < path.size() ? TokenAt(path, at, &withinName) : nullptr;
+        const bool boundary =
+            at == path.size() || token != nullptr || path[at] == '\\' || path[at] == '/';
+        if (!boundary) {
+            name += path[at++];
+            continue;
+        }
+        partial = partial || withinName;
+        NameProblem problem = FindNameProblem(name);
+        if (partial && problem != NameProblem::ControlCharacter &&
+            problem != NameProblem::ForbiddenCharacter) {
+            problem = NameProblem::None;
+        }
+        if (problem != NameProblem::None || at == path.size()) {
+            return {name, problem};
+        }
+        partial = withinName;
+        name.clear();
+        at += token != nullptr ? std::strlen(token) : 1;
+    }
+}
+
+void CheckPathNames(CheckRun& run, const ScriptEntry& entry, const std::string& value) {
+    const PathName found = FindPathNameProblem(value);
+    const std::string refused = ": setup.exe cannot create it";
+    switch (found.problem) {
+    case NameProblem::ControlCharacter:
+        ReportAs(run, entry.line, "bad-path-name", Severity::Error,
+                 "a name holds a control character" + refused);
+        break;
+    case NameProblem::ForbiddenCharacter:
+        ReportAs(run, entry.line, "bad-path-name", Severity::Error,
+                 "the name " + Quoted(found.name) +
+                     " holds a character Windows forbids in names (< > : \" | ? *)" + refused);
+        break;
+    case NameProblem::DeviceName:
+        ReportAs(run, entry.line, "bad-path-name", Severity::Error,
+                 "the name " + Quoted(found.name) +
+                     " is a device name Windows reserves (CON, PRN, AUX, NUL, COM1, LPT1, ...)" +
+                     refused);
+        break;
+    case NameProblem::TrailingDotOrBlank:
+        ReportAs(run, entry.line, "bad-path-name", Severity::Warning,
+                 "Windows drops the dot or blank that ends the name " + Quoted(found.name) +
+                     ": setup.exe creates it without, and the uninstaller does not remove a "
+                     "path logged with it");
+        break;
+    case NameProblem::None:
+        break;
+    }
+}
 
 // "no" give false as they say.
 bool IsPlainBoolean(const std::string& value) {
@@ -109,6 +205,9 @@ void CheckValue(CheckRun& run, const ScriptEntry& entry, const SetupKey& rule) {
                    Number(value.size()) + " characters: setup.exe reads at most " +
                        Number(rule.size - 1) + " and cuts the rest");
         }
+    }
+    if (NamesCreatedPath(rule)) {
+        CheckPathNames(run, entry, value);
     }
     CheckPlaceholders(run, entry, value, rule.expansion);
     // destdir is measured with what setup.exe puts behind it (destdir-too-long).
