@@ -78,6 +78,9 @@ int EstimateLength(const CheckRun& run, const std::string& value, Expansion expa
 void CheckPlaceholders(CheckRun& run, const ScriptEntry& entry, const std::string& value,
                        Expansion expansion);
 int AssumedInstallDirLength();
+// Whether a placeholder token stands for text the user types (%%USER%%,
+// %%COMPANY%%) rather than for a folder, which ends in a backslash.
+bool IsTypedTextToken(const char* token);
 // The longest path setup.exe takes, without its terminator.
 constexpr int kLongestPath = kPathSize - 1;
 

@@ -149,9 +149,7 @@ int EstimateLength(const CheckRun& run, const std::string& value, Expansion expa
         if (expansion == Expansion::InstallDirOnly && !installDir) {
             continue;
         }
-        if (expansion == Expansion::AtStartup &&
-            (installDir || std::strcmp(token, kUserToken) == 0 ||
-             std::strcmp(token, kCompanyToken) == 0)) {
+        if (expansion == Expansion::AtStartup && (installDir || IsTypedTextToken(token))) {
             assumed = 0;
         }
         length += assumed - static_cast<int>(std::strlen(token));
@@ -159,13 +157,16 @@ int EstimateLength(const CheckRun& run, const std::string& value, Expansion expa
     return length;
 }
 
+bool IsTypedTextToken(const char* token) {
+    return std::strcmp(token, kUserToken) == 0 || std::strcmp(token, kCompanyToken) == 0;
+}
+
 void CheckPlaceholders(CheckRun& run, const ScriptEntry& entry, const std::string& value,
                        Expansion expansion) {
     for (const PlaceholderUse& use : FindPlaceholders(value)) {
         const bool installDir = use.token == InstallDirTokenIndex();
-        const bool userText = use.form == PlaceholderUse::Known &&
-                              (std::strcmp(kPlaceholderTokens[use.token], kUserToken) == 0 ||
-                               std::strcmp(kPlaceholderTokens[use.token], kCompanyToken) == 0);
+        const bool userText =
+            use.form == PlaceholderUse::Known && IsTypedTextToken(kPlaceholderTokens[use.token]);
         if (expansion == Expansion::None) {
             if (use.form == PlaceholderUse::Known) {
                 Report(run, entry.line, "literal-placeholder",

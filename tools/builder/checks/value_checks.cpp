@@ -46,7 +46,7 @@ bool NamesCreatedPath(const SetupKey& rule) {
 const char* TokenAt(const std::string& path, size_t at, bool* withinName) {
     for (const char* token : kPlaceholderTokens) {
         if (path.compare(at, std::strlen(token), token) == 0) {
-            *withinName = token == kUserToken || token == kCompanyToken;
+            *withinName = IsTypedTextToken(token);
             return token;
         }
     }
